@@ -1,0 +1,3 @@
+# 64-bit cross build: the build whose tests run here under Wine.
+set(VUR_TRIPLE x86_64-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

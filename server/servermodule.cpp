@@ -1,0 +1,4 @@
+// The one ServerModule of the process.
+#include "server/servermodule.h"
+
+ServerModule g_module;

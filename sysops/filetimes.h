@@ -1,0 +1,14 @@
+// Reading and writing a file's creation and last-write times. An all-zero
+// FILETIME means "no time": readers leave the caller's value alone when the
+// file cannot be opened, and writers never write it.
+#ifndef VUR_FILETIMES_H
+#define VUR_FILETIMES_H
+
+#include <windows.h>
+
+void GetFileCreationTime(const char *pszPath, FILETIME *pft);
+void GetFileLastWriteTime(const char *pszPath, FILETIME *pft);
+void SetFileCreationTime(const char *pszPath, FILETIME ft);
+void SetFileLastWriteTime(const char *pszPath, FILETIME ft);
+
+#endif

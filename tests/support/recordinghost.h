@@ -1,0 +1,57 @@
+// An in-process host for the tests: implements the host callback, records
+// every call in order, and pumps the test thread's messages so that calls
+// marshalled from the install thread are served.
+#ifndef VUR_TEST_RECORDINGHOST_H
+#define VUR_TEST_RECORDINGHOST_H
+
+#include <windows.h>
+#include "installer_h.h"
+#include <functional>
+#include <string>
+#include <vector>
+
+class RecordingHost : public IDiagCmpt2PMP {
+public:
+    RecordingHost();
+    virtual ~RecordingHost();
+
+    // IUnknown
+    STDMETHODIMP QueryInterface(REFIID riid, void **ppv) override;
+    STDMETHODIMP_(ULONG) AddRef() override;
+    STDMETHODIMP_(ULONG) Release() override;
+    // IDiagCmpt2PMP: recorded as "SetParameter NAME=VALUE", "ExecuteCmd NAME",
+    // "CmptOut" ("GetParameter NAME" for completeness).
+    STDMETHODIMP ExecuteCmd(BSTR bstrName) override;
+    STDMETHODIMP SetParameter(BSTR bstrName, BSTR bstrValue) override;
+    STDMETHODIMP GetParameter(BSTR bstrName, BSTR *bstrValue) override;
+    STDMETHODIMP CmptOut() override;
+
+    std::vector<std::string> Calls();   // copy of everything recorded so far
+    std::vector<std::string> Take();    // the same, and forget them
+    size_t CallCount();
+    bool Has(const std::string &call);  // recorded at least once
+    // Threads that made the calls (to check which thread reached the host).
+    std::vector<DWORD> CallingThreads();
+
+    // Pumps messages until pred() holds, WM_QUIT arrives (noted in
+    // QuitSeen()), or dwTimeoutMs passes. Gives pred()'s last value.
+    bool PumpUntil(const std::function<bool()> &pred, DWORD dwTimeoutMs = 10000);
+    // Pumps for a fixed time (to show that nothing more happens).
+    void PumpFor(DWORD dwMs);
+    bool QuitSeen() const { return m_bQuitSeen; }
+    void ResetQuit() { m_bQuitSeen = false; }
+    LONG RefCount() const { return m_cRef; }
+
+private:
+    void Record(const std::string &call);
+    volatile LONG m_cRef;
+    CRITICAL_SECTION m_cs;
+    std::vector<std::string> m_calls;
+    std::vector<DWORD> m_threads;
+    bool m_bQuitSeen;
+};
+
+// Text of a BSTR up to its first NUL, converted to the ANSI code page.
+std::string BstrText(BSTR bstr);
+
+#endif

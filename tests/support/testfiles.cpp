@@ -1,0 +1,73 @@
+// Temporary folders and file helpers: see testfiles.h.
+#include "support/testfiles.h"
+
+TempDir::TempDir()
+{
+    static LONG s_nNext;
+    char szTemp[MAX_PATH];
+    DWORD n = GetTempPathA(sizeof szTemp, szTemp);
+    if (n == 0 || n >= sizeof szTemp)
+        lstrcpyA(szTemp, "C:\\");
+    char szName[64];
+    wsprintfA(szName, "vurtest-%lu-%ld", GetCurrentProcessId(), InterlockedIncrement(&s_nNext));
+    m_path = std::string(szTemp) + szName;
+    DeleteTree(m_path);
+    CreateDirectoryA(m_path.c_str(), NULL);
+}
+
+TempDir::~TempDir()
+{
+    DeleteTree(m_path);
+}
+
+bool WriteFileBytes(const std::string &path, const std::string &bytes)
+{
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD dwWritten = 0;
+    BOOL ok = WriteFile(h, bytes.data(), (DWORD)bytes.size(), &dwWritten, NULL);
+    CloseHandle(h);
+    return ok && dwWritten == bytes.size();
+}
+
+bool ReadFileBytes(const std::string &path, std::string *pBytes)
+{
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD dwSize = GetFileSize(h, NULL);
+    pBytes->assign(dwSize, '\0');
+    DWORD dwRead = 0;
+    BOOL ok = dwSize == 0 || ReadFile(h, &(*pBytes)[0], dwSize, &dwRead, NULL);
+    CloseHandle(h);
+    return ok && dwRead == dwSize;
+}
+
+bool FileExists(const std::string &path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void DeleteTree(const std::string &path)
+{
+    DWORD dwAttr = GetFileAttributesA(path.c_str());
+    if (dwAttr == INVALID_FILE_ATTRIBUTES)
+        return;
+    if (!(dwAttr & FILE_ATTRIBUTE_DIRECTORY)) {
+        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(path.c_str());
+        return;
+    }
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((path + "\\*").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            if (lstrcmpA(fd.cFileName, ".") && lstrcmpA(fd.cFileName, ".."))
+                DeleteTree(path + "\\" + fd.cFileName);
+        } while (FindNextFileA(h, &fd));
+        FindClose(h);
+    }
+    RemoveDirectoryA(path.c_str());
+}

@@ -1,0 +1,26 @@
+// Private temporary folders and small file helpers for the tests.
+#ifndef VUR_TEST_TESTFILES_H
+#define VUR_TEST_TESTFILES_H
+
+#include <windows.h>
+#include <string>
+
+// A fresh folder under the temp folder, deleted with everything in it when
+// the object goes.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    const std::string &Path() const { return m_path; }
+    std::string operator/(const std::string &name) const { return m_path + "\\" + name; }
+
+private:
+    std::string m_path;
+};
+
+bool WriteFileBytes(const std::string &path, const std::string &bytes);
+bool ReadFileBytes(const std::string &path, std::string *pBytes);
+bool FileExists(const std::string &path);
+void DeleteTree(const std::string &path);
+
+#endif

@@ -1,0 +1,99 @@
+// Entry of every test program: one Wine start runs all its tests.
+#include "support/testmain.h"
+#include "host/installer.h"
+#include <gtest/gtest.h>
+#include <map>
+#include <string.h>
+
+static std::map<std::string, ChildModeProc> &ChildModes()
+{
+    static std::map<std::string, ChildModeProc> s_modes;
+    return s_modes;
+}
+
+ChildMode::ChildMode(const char *pszName, ChildModeProc proc)
+{
+    ChildModes()[pszName] = proc;
+}
+
+std::string ThisProgramPath()
+{
+    char szPath[MAX_PATH];
+    DWORD n = GetModuleFileNameA(NULL, szPath, sizeof szPath);
+    return std::string(szPath, n < sizeof szPath ? n : 0);
+}
+
+HANDLE StartChild(const char *pszMode, const std::string &args, DWORD *pdwPid)
+{
+    std::string cmd = "\"" + ThisProgramPath() + "\" --child=" + pszMode;
+    if (!args.empty())
+        cmd += " " + args;
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    std::string buf = cmd;
+    if (!CreateProcessA(NULL, &buf[0], NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi))
+        return NULL;
+    CloseHandle(pi.hThread);
+    if (pdwPid)
+        *pdwPid = pi.dwProcessId;
+    return pi.hProcess;
+}
+
+long RunAndWait(const std::string &commandLine, DWORD dwTimeoutMs)
+{
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    std::string buf = commandLine;
+    if (!CreateProcessA(NULL, &buf[0], NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi))
+        return -1;
+    CloseHandle(pi.hThread);
+    long result = -1;
+    if (WaitForSingleObject(pi.hProcess, dwTimeoutMs) == WAIT_OBJECT_0) {
+        DWORD dwCode = 0;
+        GetExitCodeProcess(pi.hProcess, &dwCode);
+        result = (long)dwCode;
+    } else {
+        TerminateProcess(pi.hProcess, 1);
+    }
+    CloseHandle(pi.hProcess);
+    return result;
+}
+
+// The callback interface is marshalled through its type library, as in the
+// real server: register the copy embedded in this program.
+static void RegisterEmbeddedTypeLib()
+{
+    std::string path = ThisProgramPath();
+    WCHAR wszPath[MAX_PATH];
+    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wszPath, MAX_PATH);
+    ITypeLib *pTypeLib = NULL;
+    HRESULT hr = LoadTypeLibEx(wszPath, REGKIND_REGISTER, &pTypeLib);
+    if (FAILED(hr))
+        fprintf(stderr, "warning: type library not registered (0x%08lx)\n", (unsigned long)hr);
+    if (pTypeLib)
+        pTypeLib->Release();
+}
+
+int main(int argc, char **argv)
+{
+    for (int i = 1; i < argc; i++) {
+        if (strncmp(argv[i], "--child=", 8) == 0) {
+            auto it = ChildModes().find(argv[i] + 8);
+            if (it == ChildModes().end()) {
+                fprintf(stderr, "unknown child mode %s\n", argv[i] + 8);
+                return 99;
+            }
+            return it->second(argc, argv);
+        }
+    }
+    testing::InitGoogleTest(&argc, argv);
+    CoInitialize(NULL);
+    RegisterEmbeddedTypeLib();
+    g_dwMainThreadId = GetCurrentThreadId();
+    InitializeCriticalSection(&g_csInstall);
+    int result = RUN_ALL_TESTS();
+    CoUninitialize();
+    return result;
+}

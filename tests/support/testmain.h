@@ -1,0 +1,32 @@
+// Shared entry of the test programs: COM apartment, type library, globals,
+// and the --child=<mode> switch for tests that need a second process.
+#ifndef VUR_TEST_TESTMAIN_H
+#define VUR_TEST_TESTMAIN_H
+
+#include <windows.h>
+#include <string>
+
+typedef int (*ChildModeProc)(int argc, char **argv);
+
+// Registers a child mode: "prog.exe --child=NAME args..." runs proc instead
+// of the tests, and the process exits with its result.
+struct ChildMode {
+    ChildMode(const char *pszName, ChildModeProc proc);
+};
+#define VUR_CHILD_MODE(name) \
+    static int ChildMode_##name(int argc, char **argv); \
+    static ChildMode s_childMode_##name(#name, ChildMode_##name); \
+    static int ChildMode_##name(int argc, char **argv)
+
+// Path of the running test program.
+std::string ThisProgramPath();
+
+// Starts this program with "--child=MODE ARGS"; returns the process handle
+// (caller closes) or NULL. pdwPid receives the process id when given.
+HANDLE StartChild(const char *pszMode, const std::string &args, DWORD *pdwPid = NULL);
+
+// Runs a command line and waits for it (at most dwTimeoutMs); gives its exit
+// code, or -1 when it could not start or did not end in time (it is killed).
+long RunAndWait(const std::string &commandLine, DWORD dwTimeoutMs);
+
+#endif
