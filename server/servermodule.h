@@ -4,12 +4,25 @@
 #define VUR_SERVERMODULE_H
 
 #include <windows.h>
+#include <ole2.h>
 
-struct ClassEntry;
+// One creatable class of the server. The table ends with an entry whose
+// pclsid is NULL.
+struct ClassEntry {
+    const CLSID *pclsid;
+    HRESULT (*updateRegistry)(BOOL bRegister);
+    HRESULT (*makeClassObject)(HRESULT (*createObject)(IUnknown *, REFIID, void **), REFIID riid, void **ppv);
+    HRESULT (*createObject)(IUnknown *pOuter, REFIID riid, void **ppv);
+    IUnknown *pClassObject;             // not used: always NULL
+    DWORD cookie;                       // from CoRegisterClassObject
+    const char *(*describe)();          // an entry with a description is not (un)registered
+    const void *(*categories)();        // component categories; none for our class
+    void (*classInit)(BOOL bStarting);
+};
 
 struct ServerModule {
     HINSTANCE hInstance;
-    const ClassEntry *pClassTable;
+    ClassEntry *pClassTable;
     volatile LONG lockCount;    // nothing reads it: zero does not end the server
 
     LONG Lock() { return InterlockedIncrement(&lockCount); }
