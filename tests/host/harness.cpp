@@ -1,0 +1,92 @@
+// In-process host harness: see harness.h.
+#include "harness.h"
+#include "host/bstr.h"
+
+InstallerHarness::InstallerHarness() : m_pInstaller(NULL)
+{
+    // Leftovers of an earlier test must not end this one.
+    host.PumpFor(0);
+    host.ResetQuit();
+    IDiagPMP2Cmpt *p = NULL;
+    CreateInstallerObject(NULL, IID_IDiagPMP2Cmpt, (void **)&p);
+    m_pInstaller = static_cast<Installer *>(p);
+    unsigned long dwCookie = 1;
+    m_pInstaller->Advise(&host, &dwCookie);
+}
+
+InstallerHarness::~InstallerHarness()
+{
+    m_pInstaller->StopInstallThread();
+    WaitForRunEnd(5000);
+    if (m_pInstaller->m_pCallback) {
+        m_pInstaller->m_pCallback->Release();
+        m_pInstaller->m_pCallback = NULL;
+    }
+    m_pInstaller->Release();
+    host.PumpFor(0);
+    host.ResetQuit();
+}
+
+void InstallerHarness::Set(const char *pszName, const std::string &value)
+{
+    BSTR bstrName = ToBstr(pszName);
+    BSTR bstrValue = ToBstr(value.c_str());
+    m_pInstaller->SetParameter(bstrName, bstrValue);
+    SysFreeString(bstrValue);
+    SysFreeString(bstrName);
+}
+
+void InstallerHarness::Command(const char *pszName)
+{
+    BSTR bstrName = ToBstr(pszName);
+    m_pInstaller->ExecuteCmd(bstrName);
+    SysFreeString(bstrName);
+}
+
+std::string InstallerHarness::Start(const std::string &script)
+{
+    std::string path = dir / "script.txt";
+    WriteFileBytes(path, script);
+    Set("FILE", "http://example.invalid/script.txt");
+    Command("INSTALL");
+    Set("DLPATH", path);
+    Command("DLDONE");
+    return path;
+}
+
+static bool RunHasLeft(Installer *p)
+{
+    if (p->m_dwThreadId != 0)
+        return false;
+    // The run leaves g_csInstall last; it is ours to take once it has.
+    EnterCriticalSection(&g_csInstall);
+    LeaveCriticalSection(&g_csInstall);
+    return true;
+}
+
+bool InstallerHarness::WaitForRunEnd(DWORD dwTimeoutMs)
+{
+    return host.PumpUntil([this] { return RunHasLeft(m_pInstaller); }, dwTimeoutMs);
+}
+
+bool InstallerHarness::WaitForQuit(DWORD dwTimeoutMs)
+{
+    return host.PumpUntil([this] { return host.QuitSeen() && RunHasLeft(m_pInstaller); }, dwTimeoutMs);
+}
+
+std::vector<std::string> ReportCalls(const char *pszTurl, const char *pszFrame, long lAppId, long lJobId)
+{
+    std::vector<std::string> v = {
+        "SetParameter TEXTMSG=", "ExecuteCmd SETMSG",
+        "SetParameter TEXTMSG=", "SetParameter NUMMSG=1", "ExecuteCmd SETMSG",
+    };
+    if (pszTurl && *pszTurl) {
+        v.push_back("SetParameter APPID=" + std::to_string(lAppId));
+        v.push_back("SetParameter JOBID=" + std::to_string(lJobId));
+        v.push_back(std::string("SetParameter TURL=") + pszTurl);
+        if (pszFrame && *pszFrame)
+            v.push_back(std::string("SetParameter BFRM=") + pszFrame);
+        v.push_back("ExecuteCmd SEND");
+    }
+    return v;
+}
