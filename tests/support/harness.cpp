@@ -1,5 +1,5 @@
 // In-process host harness: see harness.h.
-#include "harness.h"
+#include "support/harness.h"
 #include "host/bstr.h"
 
 InstallerHarness::InstallerHarness() : m_pInstaller(NULL)
