@@ -60,38 +60,49 @@ HRESULT LoadModuleTypeLib(ITypeLib **ppTypeLib, BSTR *pbstrPath)
     return LoadTypeLibAnsi(szPath, ppTypeLib, pbstrPath);
 }
 
+// The program's type library and its path for one operation, released on
+// every path.
+struct ModuleTypeLib {
+    ITypeLib *pTypeLib = NULL;
+    BSTR bstrPath = NULL;
+    HRESULT hr;
+
+    ModuleTypeLib() { hr = LoadModuleTypeLib(&pTypeLib, &bstrPath); }
+    ~ModuleTypeLib()
+    {
+        if (pTypeLib)
+            pTypeLib->Release();
+        SysFreeString(bstrPath);
+    }
+    ModuleTypeLib(const ModuleTypeLib &) = delete;
+    ModuleTypeLib &operator=(const ModuleTypeLib &) = delete;
+};
+
 HRESULT RegisterModuleTypeLib()
 {
-    ITypeLib *pTypeLib;
-    BSTR bstrPath;
-    HRESULT hr = LoadModuleTypeLib(&pTypeLib, &bstrPath);
-    if (FAILED(hr))
-        return hr;
+    ModuleTypeLib lib;
+    if (FAILED(lib.hr))
+        return lib.hr;
     // The help folder: the path up to and including its last separator.
     WCHAR wszHelpDir[MAX_PATH];
     int cch = 0;
-    for (int i = 0; bstrPath[i]; i++)
-        if (bstrPath[i] == L'\\' || bstrPath[i] == L'/' || bstrPath[i] == L':')
+    for (int i = 0; lib.bstrPath[i]; i++)
+        if (lib.bstrPath[i] == L'\\' || lib.bstrPath[i] == L'/' || lib.bstrPath[i] == L':')
             cch = i + 1;
     if (cch > MAX_PATH - 1)
         cch = MAX_PATH - 1;
-    CopyMemory(wszHelpDir, bstrPath, cch * sizeof(WCHAR));
+    CopyMemory(wszHelpDir, lib.bstrPath, cch * sizeof(WCHAR));
     wszHelpDir[cch] = 0;
-    hr = RegisterTypeLib(pTypeLib, bstrPath, wszHelpDir);
-    pTypeLib->Release();
-    SysFreeString(bstrPath);
-    return hr;
+    return RegisterTypeLib(lib.pTypeLib, lib.bstrPath, wszHelpDir);
 }
 
 HRESULT UnregisterModuleTypeLib()
 {
-    ITypeLib *pTypeLib;
-    BSTR bstrPath;
-    HRESULT hr = LoadModuleTypeLib(&pTypeLib, &bstrPath);
-    if (FAILED(hr))
-        return hr;
+    ModuleTypeLib lib;
+    if (FAILED(lib.hr))
+        return lib.hr;
     TLIBATTR *pAttr = NULL;
-    if (SUCCEEDED(pTypeLib->GetLibAttr(&pAttr)) && pAttr) {
+    if (SUCCEEDED(lib.pTypeLib->GetLibAttr(&pAttr)) && pAttr) {
         // Looked up at run time: the first OLE Automation of Windows 95 has
         // no UnRegisterTypeLib.
         HMODULE hOleAut = LoadLibraryA("oleaut32.dll");
@@ -101,9 +112,7 @@ HRESULT UnregisterModuleTypeLib()
                 pfn(pAttr->guid, pAttr->wMajorVerNum, pAttr->wMinorVerNum, pAttr->lcid, pAttr->syskind);
             FreeLibrary(hOleAut);
         }
-        pTypeLib->ReleaseTLibAttr(pAttr);
+        lib.pTypeLib->ReleaseTLibAttr(pAttr);
     }
-    pTypeLib->Release();
-    SysFreeString(bstrPath);
-    return hr;
+    return lib.hr;
 }

@@ -3,6 +3,7 @@
 #include "server/registrar.h"
 #include "regtestkeys.h"
 #include <gtest/gtest.h>
+#include <vector>
 
 static HRESULT RunScript(const std::string &script, BOOL bRegister)
 {
@@ -13,6 +14,18 @@ static HRESULT RunScript(const std::string &script, BOOL bRegister)
 static std::string Key(const std::string &sub)
 {
     return std::string(TEST_KEY_PATH) + "\\" + sub;
+}
+
+static std::vector<std::string> Words(const std::string &text)
+{
+    std::vector<std::string> words;
+    size_t start = 0;
+    while ((start = text.find_first_not_of(' ', start)) != std::string::npos) {
+        size_t end = text.find(' ', start);
+        words.push_back(text.substr(start, end - start));
+        start = end;
+    }
+    return words;
 }
 
 class RegistrarTest : public ::testing::Test {
@@ -458,44 +471,43 @@ TEST_F(RegistrarTest, UnregisterPassesOverWhatDoesNotExist)
     EXPECT_EQ(before, DumpTestTree(HKEY_CURRENT_USER, TEST_KEY_PATH));
 }
 
-TEST_F(RegistrarTest, UnregisterPassesOverTheBlockOfAKeyRemovedAtOnce)
+TEST_F(RegistrarTest, UnregisterEntryRules)
 {
-    // Empty gets removed before its block is read (it has nothing but its
-    // default value); its block is passed over and Next is still handled.
-    ASSERT_TRUE(SetTestString(HKEY_CURRENT_USER, Key("Empty"), "", "e"));
-    ASSERT_TRUE(SetTestString(HKEY_CURRENT_USER, Key("Next"), "", "n"));
-    std::string script = UnderTestKey("Empty = s 'e' { Sub = s 's' }\r\nNext = s 'n'");
-    EXPECT_EQ(S_OK, RunScript(script, FALSE));
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, Key("Empty")));
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, Key("Next")));
-}
-
-TEST_F(RegistrarTest, UnregisterReadsOnFromTheTokenAfterAKeyWithNamedValues)
-{
-    // A key that keeps named values and has no block of its own: the removal
-    // step reads on from the token that follows the key's entry, so the
-    // name of the next entry is passed over with it (its value part is
-    // skipped and the entry is not handled).
-    ASSERT_TRUE(SetTestString(HKEY_CURRENT_USER, Key("Named"), "v", "named value"));
-    ASSERT_TRUE(SetTestString(HKEY_CURRENT_USER, Key("PassedOver"), "", "p"));
-    ASSERT_TRUE(SetTestString(HKEY_CURRENT_USER, Key("Handled"), "", "h"));
-    std::string script = UnderTestKey("Named = s 'n'\r\nPassedOver = s 'p'\r\nHandled = s 'h'");
-    EXPECT_EQ(S_OK, RunScript(script, FALSE));
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, Key("Named")));
-    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, Key("PassedOver")));
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, Key("Handled")));
-}
-
-TEST_F(RegistrarTest, UnregisterKeywordsOnlyIntroduceTheName)
-{
-    ASSERT_TRUE(SetTestString(HKEY_CURRENT_USER, Key("Forced"), "", "f"));
-    ASSERT_TRUE(SetTestString(HKEY_CURRENT_USER, Key("Deleted"), "", "d"));
-    ASSERT_TRUE(SetTestString(HKEY_CURRENT_USER, Key("Kept"), "", "k"));
-    std::string script = UnderTestKey("ForceRemove Forced = s 'f'\r\nDelete Deleted\r\nForceRemove NoRemove Kept");
-    EXPECT_EQ(S_OK, RunScript(script, FALSE));
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, Key("Forced")));
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, Key("Deleted")));
-    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, Key("Kept")));
+    static const struct {
+        const char *pszWhat;
+        const char *pszBody;
+        const char *pszValueKeys;   // keys made with a named value "v" (else the default value)
+        const char *pszGone;        // keys expected removed, blank-separated
+        const char *pszKept;        // keys expected to stay
+    } cases[] = {
+        // A key removed at once (it has nothing but its default value) has
+        // its block passed over; the entries after it are still handled.
+        { "block of a key removed at once", "Empty = s 'e' { Sub = s 's' }\r\nNext = s 'n'", "", "Empty Next", "" },
+        // A key that keeps named values and has no block of its own: the
+        // removal step reads on from the token after the key's entry, so
+        // the next entry's name is passed over with it and that entry is
+        // not handled.
+        { "key with named values and no block", "Named = s 'n'\r\nPassedOver = s 'p'\r\nHandled = s 'h'", "Named",
+          "Named Handled", "PassedOver" },
+        // ForceRemove and Delete only introduce the key name.
+        { "keywords", "ForceRemove Forced = s 'f'\r\nDelete Deleted\r\nForceRemove NoRemove Kept", "",
+          "Forced Deleted", "Kept" },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.pszWhat);
+        std::string all = std::string(c.pszGone) + " " + c.pszKept;
+        std::string valueKeys = std::string(" ") + c.pszValueKeys + " ";
+        for (const std::string &name : Words(all)) {
+            bool bNamed = valueKeys.find(" " + name + " ") != std::string::npos;
+            ASSERT_TRUE(SetTestString(HKEY_CURRENT_USER, Key(name), bNamed ? "v" : "", "x"));
+        }
+        EXPECT_EQ(S_OK, RunScript(UnderTestKey(c.pszBody), FALSE));
+        for (const std::string &name : Words(c.pszGone))
+            EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, Key(name))) << name;
+        for (const std::string &name : Words(c.pszKept))
+            EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, Key(name))) << name;
+        DeleteTestTree(HKEY_CURRENT_USER, TEST_KEY_PATH);
+    }
 }
 
 // ---- registry helpers -------------------------------------------------------
