@@ -27,15 +27,6 @@ bool KeyExists(HKEY hRoot, const std::string &path)
     return true;
 }
 
-bool CreateTestKey(HKEY hRoot, const std::string &path)
-{
-    HKEY hKey;
-    if (RegCreateKeyExA(hRoot, path.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &hKey, NULL) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(hKey);
-    return true;
-}
-
 bool SetTestString(HKEY hRoot, const std::string &path, const char *pszName, const std::string &value)
 {
     HKEY hKey;

@@ -23,7 +23,6 @@ private:
 
 void DeleteTestTree(HKEY hRoot, const std::string &path);
 bool KeyExists(HKEY hRoot, const std::string &path);
-bool CreateTestKey(HKEY hRoot, const std::string &path);
 // Sets a REG_SZ value (name "" for the default value); creates the key.
 bool SetTestString(HKEY hRoot, const std::string &path, const char *pszName, const std::string &value);
 
