@@ -125,7 +125,9 @@ HRESULT Registrar::EndOfEntry(char *pszToken, HKEY hKey, BOOL bRegister)
 // in pszToken. Every key opened here is closed on return (RegKey).
 HRESULT Registrar::ProcessBlock(char *pszToken, HKEY hParent, BOOL bRegister, BOOL bRecover)
 {
-    // Bounded so that a hostile text cannot exhaust the stack.
+    // Bounded so that a hostile text cannot exhaust the stack. The rollback
+    // of a block that fails here meets the same bound, so keys made above
+    // it may stay.
     if (m_nDepth >= REGISTRAR_MAX_DEPTH)
         return DISP_E_EXCEPTION;
     struct DepthGuard {

@@ -341,7 +341,7 @@ static ClassEntry s_aRecordingTable[] = {
     { NULL, NULL, NULL, NULL, NULL, 0, NULL, NULL, NULL },
 };
 
-TEST(ClassTable, EntriesAreSelectedAndStoppedAsDocumented)
+TEST(ClassTable, EntriesAreSelectedAndFailuresStop)
 {
     ModuleScope scope(GetModuleHandleA(NULL), s_aRecordingTable);
     static const struct {
