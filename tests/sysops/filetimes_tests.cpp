@@ -17,9 +17,22 @@ static const struct {
     {"GetFileLastWriteTime", GetFileLastWriteTime},
 };
 
-TEST(FileTimes, ReadersLeaveTheValueWhenTheFileCannotBeOpened)
-{
+// A file with a known creation and last-write time.
+class FileTimesTest : public testing::Test {
+protected:
     TempDir dir;
+    std::string path = dir / "x.txt";
+    const FILETIME ftCreation = MakeUtcTime(2001, 1, 2, 3, 4, 5);
+    const FILETIME ftLastWrite = MakeUtcTime(2002, 6, 7, 8, 9, 10);
+    void SetUp() override
+    {
+        ASSERT_TRUE(WriteFileBytes(path, "x"));
+        ASSERT_TRUE(WriteFileTimes(path, &ftCreation, &ftLastWrite));
+    }
+};
+
+TEST_F(FileTimesTest, ReadersLeaveTheValueWhenTheFileCannotBeOpened)
+{
     std::string held = dir / "held.txt";
     ASSERT_TRUE(WriteFileBytes(held, "x"));
     // Any other handle, even a sharing one, makes a share-mode-0 open fail.
@@ -43,15 +56,8 @@ TEST(FileTimes, ReadersLeaveTheValueWhenTheFileCannotBeOpened)
     CloseHandle(hHeld);
 }
 
-TEST(FileTimes, ReadersGiveTheirOwnTime)
+TEST_F(FileTimesTest, ReadersGiveTheirOwnTime)
 {
-    TempDir dir;
-    std::string path = dir / "x.txt";
-    ASSERT_TRUE(WriteFileBytes(path, "x"));
-    FILETIME ftCreation = MakeUtcTime(1999, 12, 25, 13, 30, 0);
-    FILETIME ftLastWrite = MakeUtcTime(2000, 1, 1, 0, 0, 0);
-    ASSERT_TRUE(WriteFileTimes(path, &ftCreation, &ftLastWrite));
-
     FILETIME ft = {0, 0};
     GetFileCreationTime(path.c_str(), &ft);
     // (Under Wine the creation time reads as the last-write time.)
@@ -61,14 +67,8 @@ TEST(FileTimes, ReadersGiveTheirOwnTime)
     EXPECT_EQ(FileTimeText(ftLastWrite), FileTimeText(ft));
 }
 
-TEST(FileTimes, WritersChangeOnlyTheirTime)
+TEST_F(FileTimesTest, WritersChangeOnlyTheirTime)
 {
-    TempDir dir;
-    std::string path = dir / "x.txt";
-    ASSERT_TRUE(WriteFileBytes(path, "x"));
-    FILETIME ftCreation = MakeUtcTime(2001, 1, 2, 3, 4, 5);
-    FILETIME ftLastWrite = MakeUtcTime(2002, 6, 7, 8, 9, 10);
-    ASSERT_TRUE(WriteFileTimes(path, &ftCreation, &ftLastWrite));
     FileTimes before;
     ASSERT_TRUE(ReadFileTimes(path, &before));
 
@@ -90,15 +90,8 @@ TEST(FileTimes, WritersChangeOnlyTheirTime)
     EXPECT_EQ("x", [&] { std::string s; ReadFileBytes(path, &s); return s; }());
 }
 
-TEST(FileTimes, WritersNeverWriteAZeroTimeAndNeverCreateFiles)
+TEST_F(FileTimesTest, WritersNeverWriteAZeroTimeAndNeverCreateFiles)
 {
-    TempDir dir;
-    std::string path = dir / "x.txt";
-    ASSERT_TRUE(WriteFileBytes(path, "x"));
-    FILETIME ftCreation = MakeUtcTime(2001, 1, 2, 3, 4, 5);
-    FILETIME ftLastWrite = MakeUtcTime(2002, 6, 7, 8, 9, 10);
-    ASSERT_TRUE(WriteFileTimes(path, &ftCreation, &ftLastWrite));
-
     // All zero means no time: nothing is written.
     SetFileLastWriteTime(path.c_str(), U64ToFileTime(0));
     SetFileCreationTime(path.c_str(), U64ToFileTime(0));
@@ -120,13 +113,8 @@ TEST(FileTimes, WritersNeverWriteAZeroTimeAndNeverCreateFiles)
     SetFileLastWriteTime(NULL, ftLastWrite);
 }
 
-TEST(FileTimes, WritersSkipAFileHeldOpen)
+TEST_F(FileTimesTest, WritersSkipAFileHeldOpen)
 {
-    TempDir dir;
-    std::string path = dir / "x.txt";
-    ASSERT_TRUE(WriteFileBytes(path, "x"));
-    FILETIME ftLastWrite = MakeUtcTime(2002, 6, 7, 8, 9, 10);
-    ASSERT_TRUE(WriteFileTimes(path, NULL, &ftLastWrite));
     HANDLE hHeld = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
     ASSERT_NE(INVALID_HANDLE_VALUE, hHeld);
