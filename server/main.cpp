@@ -42,10 +42,11 @@ static int Serve()
     while (GetMessageA(&msg, NULL, 0, 0) > 0)
         DispatchMessageA(&msg);
 
-    tray.RemoveIcon();
-    // The loop may have ended from the tray menu while a run works: it is
-    // stopped (and waited for) before its critical section goes.
+    // The loop may have ended from the tray menu while a run works: stop
+    // it at once (removing the icon can take seconds), and in any case
+    // before its critical section goes.
     StopRunningInstalls();
+    tray.RemoveIcon();
     DeleteCriticalSection(&g_csInstall);
     g_module.RevokeClassObjects();
     return 0;
