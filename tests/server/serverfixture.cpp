@@ -33,9 +33,10 @@ std::string DevregisterExePath()
 // devregister writes what COM needs to start the server (LocalServer32,
 // AppID) and registers the type library installer.exe carries; running
 // "installer.exe /RegServer" here would do the same through the product.
+static bool s_bRegistered;
+
 bool RegisterServerForTests()
 {
-    static bool s_bRegistered = false;
     if (!s_bRegistered)
         s_bRegistered = RunAndWait("\"" + DevregisterExePath() + "\" \"" + InstallerExePath() + "\"", 60000) == 0;
     return s_bRegistered;
@@ -43,6 +44,7 @@ bool RegisterServerForTests()
 
 bool UnregisterServerForTests()
 {
+    s_bRegistered = false;
     return RunAndWait("\"" + DevregisterExePath() + "\" /u \"" + InstallerExePath() + "\"", 60000) == 0;
 }
 

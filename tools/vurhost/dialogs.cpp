@@ -87,6 +87,34 @@ std::string DescribeDialog(HWND hwnd)
     return Utf8FromWide(wszCaption, n > 0 ? n : 0) + " | " + text;
 }
 
+static BOOL CALLBACK FindDefaultPushButton(HWND hwnd, LPARAM lParam)
+{
+    WCHAR wszClass[16];
+    if (GetClassNameW(hwnd, wszClass, 16) && lstrcmpiW(wszClass, L"Button") == 0 &&
+        (GetWindowLongW(hwnd, GWL_STYLE) & 0x0F) == BS_DEFPUSHBUTTON) {
+        *reinterpret_cast<WORD *>(lParam) = (WORD)GetDlgCtrlID(hwnd);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The button drawn as the default one, which Return presses; else the one
+// the dialog names; else OK. Wine's message boxes name OK whatever
+// button MB_DEFBUTTONn made the default.
+static WORD DefaultButtonId(HWND hwnd)
+{
+    WORD wId = 0;
+    EnumChildWindows(hwnd, FindDefaultPushButton, (LPARAM)&wId);
+    if (wId)
+        return wId;
+    // The dialog's thread may be busy: never wait on it for long.
+    DWORD_PTR defId = 0;
+    if (SendMessageTimeoutW(hwnd, DM_GETDEFID, 0, 0, SMTO_ABORTIFHUNG, 1000, &defId) &&
+        HIWORD(defId) == DC_HASDEFID)
+        return LOWORD(defId);
+    return IDOK;
+}
+
 void DialogWatch::Handle(HWND hwnd)
 {
     EnterCriticalSection(&m_cs);
@@ -108,11 +136,6 @@ void DialogWatch::Handle(HWND hwnd)
     }
     if (!m_bQuiet)
         SayLine("Message box of the component (default button pressed): " + description);
-    // The dialog's thread may be busy: never wait on it for long.
-    DWORD_PTR defId = 0;
-    WORD wId = IDOK;
-    if (SendMessageTimeoutW(hwnd, DM_GETDEFID, 0, 0, SMTO_ABORTIFHUNG, 1000, &defId) &&
-        HIWORD(defId) == DC_HASDEFID)
-        wId = LOWORD(defId);
+    WORD wId = DefaultButtonId(hwnd);
     PostMessageW(hwnd, WM_COMMAND, MAKEWPARAM(wId, BN_CLICKED), (LPARAM)GetDlgItem(hwnd, wId));
 }

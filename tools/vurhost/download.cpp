@@ -137,12 +137,15 @@ bool FetchDownload(const DownloadSource &source, const std::string &destPath, st
 std::string DownloadFileName(const DownloadSource &source)
 {
     std::string path = source.location;
-    if (source.bInternet)
+    if (source.bInternet) {
+        // The path part: after the host, before a query or a fragment.
+        size_t scheme = path.find("://");
+        size_t start = path.find('/', scheme == std::string::npos ? 0 : scheme + 3);
+        path = start == std::string::npos ? std::string() : path.substr(start);
         path = path.substr(0, path.find_first_of("?#"));
+    }
     size_t slash = path.find_last_of("/\\");
     std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    if (source.bInternet && name.find(':') != std::string::npos)
-        name.clear();           // "http://host" names no file
     for (char &c : name) {
         if ((unsigned char)c < 32 || std::string("<>:\"/\\|?*").find(c) != std::string::npos)
             c = '_';
