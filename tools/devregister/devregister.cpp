@@ -81,7 +81,7 @@ int main(int argc, char **argv)
 {
     if (argc == 3 && (strcmp(argv[1], "/u") == 0 || strcmp(argv[1], "-u") == 0))
         return Unregister();
-    if (argc != 2 || argv[1][0] == '-' || argv[1][0] == '/') {
+    if (argc != 2 || argv[1][0] == '-') {
         fprintf(stderr, "Usage: devregister PROGRAM     register PROGRAM (installer.exe) for COM\n"
                         "       devregister /u PROGRAM  take the registration away\n");
         return 2;
