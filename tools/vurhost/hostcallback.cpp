@@ -83,7 +83,7 @@ STDMETHODIMP HostCallback::CmptOut()
 void HostCallback::ShowProgress()
 {
     if (!m_bQuiet)
-        SayLine("  [" + m_numMsg + "] " + m_textMsg);
+        SayLine("  [" + m_numMsg + "] " + (m_textMsg.empty() ? "(no text)" : m_textMsg));
 }
 
 void HostCallback::TakeReport()
