@@ -117,7 +117,7 @@ TEST(ClassFactory, LockServerOnlyCounts)
 }
 
 // A table whose walk can be watched.
-static int s_nMade, s_nInits;
+static int s_nMade;
 static HRESULT FailingMake(CreateObjectProc, REFIID, void **ppv)
 {
     s_nMade++;
@@ -128,11 +128,6 @@ static HRESULT CountingMake(CreateObjectProc create, REFIID riid, void **ppv)
 {
     s_nMade++;
     return MakeClassFactory(create, riid, ppv);
-}
-static void CountingInit(BOOL bStarting)
-{
-    if (bStarting)
-        s_nInits++;
 }
 
 class ServerModuleTest : public testing::Test {
@@ -145,24 +140,6 @@ protected:
     }
     ServerModule m_saved;
 };
-
-TEST_F(ServerModuleTest, InitCallsEveryClassInitAndResetsTheCount)
-{
-    static const CLSID clsidA = { 0x11111111, 0, 0, { 0, 0, 0, 0, 0, 0, 0, 1 } };
-    static const CLSID clsidB = { 0x11111111, 0, 0, { 0, 0, 0, 0, 0, 0, 0, 2 } };
-    ClassEntry table[3] = {
-        { &clsidA, NULL, NULL, NULL, NULL, 0, NULL, NULL, CountingInit },
-        { &clsidB, NULL, NULL, NULL, NULL, 0, NULL, NULL, CountingInit },
-        {},
-    };
-    s_nInits = 0;
-    LONG lBefore = g_module.lockCount;
-    EXPECT_EQ(S_OK, g_module.Init(table, GetModuleHandleA(NULL)));
-    EXPECT_EQ(2, s_nInits);
-    EXPECT_EQ(0, g_module.lockCount);
-    EXPECT_EQ(table, g_module.pClassTable);
-    g_module.lockCount = lBefore;
-}
 
 TEST_F(ServerModuleTest, RegistrationStopsAtTheFirstFailingEntry)
 {

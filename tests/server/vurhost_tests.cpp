@@ -272,11 +272,8 @@ TEST_F(Vurhost, UnregisteredComponentGivesExit3WithTheReason)
 TEST(VurhostUsage, BadUsageExits2AndHelpDocumentsEveryOption)
 {
     TempDir dir;
-    static const char *s_bad[] = {
-        "", "--bogus x.txt", "--param x.txt", "--param NOEQUALS x.txt", "--param =v x.txt",
-        "--dialogs maybe x.txt", "--timeout 0 x.txt", "--timeout ten x.txt", "--timeout 2000001 x.txt",
-        "a.txt b.txt", "--root",
-    };
+    // The parsing itself is checked in VurhostOptions; here, the status.
+    static const char *s_bad[] = { "", "--bogus x.txt", "--timeout ten x.txt", "a.txt b.txt" };
     for (const char *pszArgs : s_bad) {
         SCOPED_TRACE(pszArgs);
         std::string output;
