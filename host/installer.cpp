@@ -6,6 +6,7 @@
 #include "script/texthelpers.h"
 #include "host/messagewait.h"
 #include "server/servermodule.h"
+#include "server/liveinstallers.h"
 #include <new>
 
 CRITICAL_SECTION g_csInstall;
@@ -20,9 +21,15 @@ HRESULT CreateInstallerObject(IUnknown *pOuter, REFIID riid, void **ppv)
     Installer *pInstaller = new (std::nothrow) Installer();
     if (!pInstaller)
         return E_OUTOFMEMORY;
+    // The server's shutdown finds running installs through this list.
+    if (!TrackInstaller(pInstaller)) {
+        delete pInstaller;
+        return E_OUTOFMEMORY;
+    }
     g_module.Lock();
     HRESULT hr = pInstaller->QueryInterface(riid, ppv);
     if (hr != S_OK) {
+        ForgetInstaller(pInstaller);
         g_module.Unlock();
         delete pInstaller;
     }
@@ -52,6 +59,7 @@ STDMETHODIMP_(ULONG) Installer::Release()
 {
     LONG cRef = InterlockedDecrement(&m_cRef);
     if (cRef == 0) {
+        ForgetInstaller(this);
         m_cRef = 1;
         delete this;
         g_module.Unlock();

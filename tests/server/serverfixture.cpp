@@ -1,0 +1,206 @@
+// Server test support: see serverfixture.h.
+#include "serverfixture.h"
+#include "support/testfiles.h"
+#include "support/testmain.h"
+#include "serverprocess.h"
+#include "installer_h.h"
+
+static std::string BuildRoot()
+{
+    // tests/server/server_tests.exe in the build tree.
+    std::string exe = ThisProgramPath();
+    std::string dir = exe.substr(0, exe.find_last_of('\\'));
+    char szFull[MAX_PATH];
+    DWORD n = GetFullPathNameA((dir + "\\..\\..").c_str(), MAX_PATH, szFull, NULL);
+    return n > 0 && n < MAX_PATH ? std::string(szFull) : dir + "\\..\\..";
+}
+
+std::string InstallerExePath()
+{
+    return BuildRoot() + "\\server\\installer.exe";
+}
+
+std::string VurhostExePath()
+{
+    return BuildRoot() + "\\tools\\vurhost\\vurhost.exe";
+}
+
+// The server registers itself, as it does on a user's machine.
+static bool s_bRegistered;
+
+bool RegisterServerForTests()
+{
+    if (!s_bRegistered)
+        s_bRegistered = RunAndWait("\"" + InstallerExePath() + "\" /RegServer", 60000) == 0;
+    return s_bRegistered;
+}
+
+bool UnregisterServerForTests()
+{
+    s_bRegistered = false;
+    return RunAndWait("\"" + InstallerExePath() + "\" /UnregServer", 60000) == 0;
+}
+
+std::vector<DWORD> RunningServers()
+{
+    return ProcessesNamed("installer.exe");
+}
+
+ServerProcess::~ServerProcess()
+{
+    if (!m_hProcess)
+        return;
+    if (WaitForSingleObject(m_hProcess, 0) != WAIT_OBJECT_0) {
+        TerminateProcess(m_hProcess, 99);
+        WaitForSingleObject(m_hProcess, 5000);
+    }
+    CloseHandle(m_hProcess);
+}
+
+bool ServerProcess::Start(const std::string &program, const std::string &args)
+{
+    std::string cmd = "\"" + program + "\"" + (args.empty() ? "" : " " + args);
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessA(NULL, &cmd[0], NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi))
+        return false;
+    CloseHandle(pi.hThread);
+    m_hProcess = pi.hProcess;
+    m_dwPid = pi.dwProcessId;
+    return true;
+}
+
+bool ServerProcess::AttachNew(const std::vector<DWORD> &before)
+{
+    DWORD dwPid = PickServerProcess(before, RunningServers());
+    if (!dwPid)
+        return false;
+    m_hProcess = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE, FALSE, dwPid);
+    m_dwPid = m_hProcess ? dwPid : 0;
+    return m_hProcess != NULL;
+}
+
+struct TrayWindowSearch {
+    DWORD dwPid;
+    HWND hwnd;
+};
+
+static BOOL CALLBACK FindTrayWindow(HWND hwnd, LPARAM lParam)
+{
+    TrayWindowSearch *pSearch = reinterpret_cast<TrayWindowSearch *>(lParam);
+    DWORD dwPid = 0;
+    GetWindowThreadProcessId(hwnd, &dwPid);
+    char szClass[32];
+    if (dwPid == pSearch->dwPid && GetClassNameA(hwnd, szClass, sizeof szClass) &&
+        lstrcmpiA(szClass, "Button") == 0) {
+        pSearch->hwnd = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND ServerProcess::TrayWindow(DWORD dwTimeoutMs)
+{
+    DWORD dwStart = GetTickCount();
+    do {
+        TrayWindowSearch search = { m_dwPid, NULL };
+        EnumWindows(FindTrayWindow, (LPARAM)&search);
+        if (search.hwnd)
+            return search.hwnd;
+    } while (!WaitForEnd(50) && GetTickCount() - dwStart < dwTimeoutMs);
+    return NULL;
+}
+
+bool ServerProcess::WaitForEnd(DWORD dwTimeoutMs)
+{
+    return m_hProcess && WaitForSingleObject(m_hProcess, dwTimeoutMs) == WAIT_OBJECT_0;
+}
+
+DWORD ServerProcess::ExitCode()
+{
+    DWORD dwCode = 0xdeadbeef;
+    if (m_hProcess)
+        GetExitCodeProcess(m_hProcess, &dwCode);
+    return dwCode;
+}
+
+// A server left by a failed test would take the next test's activation.
+static void EndLeftoverServers(const char *pszWhen)
+{
+    std::vector<DWORD> left = RunningServers();
+    for (DWORD dwPid : left) {
+        HANDLE h = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, dwPid);
+        if (h && WaitForSingleObject(h, 5000) != WAIT_OBJECT_0) {
+            ADD_FAILURE() << "an installer.exe (" << dwPid << ") was still running " << pszWhen;
+            TerminateProcess(h, 99);
+            WaitForSingleObject(h, 5000);
+        }
+        if (h)
+            CloseHandle(h);
+    }
+}
+
+void RealServerTest::SetUp()
+{
+    ASSERT_TRUE(RegisterServerForTests()) << "installer.exe /RegServer failed for " << InstallerExePath();
+    EndLeftoverServers("before the test");
+}
+
+void RealServerTest::TearDown()
+{
+    EndLeftoverServers("after the test");
+}
+
+long RunCaptured(const std::string &commandLine, DWORD dwTimeoutMs, std::string *pOutput)
+{
+    TempDir dir;
+    std::string outPath = dir / "output.txt";
+    SECURITY_ATTRIBUTES sa = { sizeof sa, NULL, TRUE };
+    HANDLE hOut = CreateFileA(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
+                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (hOut == INVALID_HANDLE_VALUE)
+        return -1;
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    si.hStdOutput = hOut;
+    si.hStdError = hOut;
+    PROCESS_INFORMATION pi = {};
+    std::string cmd = commandLine;
+    BOOL bStarted = CreateProcessA(NULL, &cmd[0], NULL, NULL, TRUE, 0, NULL, NULL, &si, &pi);
+    CloseHandle(hOut);
+    if (!bStarted)
+        return -1;
+    CloseHandle(pi.hThread);
+    long result = -1;
+    if (WaitForSingleObject(pi.hProcess, dwTimeoutMs) == WAIT_OBJECT_0) {
+        DWORD dwCode = 0;
+        GetExitCodeProcess(pi.hProcess, &dwCode);
+        result = (long)dwCode;
+    } else {
+        TerminateProcess(pi.hProcess, 1);
+        WaitForSingleObject(pi.hProcess, 5000);
+    }
+    CloseHandle(pi.hProcess);
+    ReadFileBytes(outPath, pOutput);
+    return result;
+}
+
+std::vector<std::string> SplitLines(const std::string &text)
+{
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines.push_back(line);
+        start = end + 1;
+    }
+    return lines;
+}

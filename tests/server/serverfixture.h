@@ -1,0 +1,66 @@
+// Support of the server tests: the built programs, the server's
+// registration in the private prefix, and the server process (started
+// directly or by COM) with its hidden tray window.
+#ifndef VUR_TEST_SERVERFIXTURE_H
+#define VUR_TEST_SERVERFIXTURE_H
+
+#include <windows.h>
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+// Full paths of the build's programs.
+std::string InstallerExePath();
+std::string VurhostExePath();
+std::string DevregisterExePath();
+
+// Registers the built installer.exe for COM in the prefix (class entries
+// and type library), once per test program; false when that failed.
+bool RegisterServerForTests();
+bool UnregisterServerForTests();
+
+// Ids of the running installer.exe processes.
+std::vector<DWORD> RunningServers();
+
+// A server process that the test started or that COM started for it.
+class ServerProcess {
+public:
+    ServerProcess() = default;
+    ~ServerProcess();       // ends it (by force) if it still runs
+    ServerProcess(const ServerProcess &) = delete;
+    ServerProcess &operator=(const ServerProcess &) = delete;
+
+    // Starts "PROGRAM ARGS" (the program quoted).
+    bool Start(const std::string &program, const std::string &args);
+    // Takes the one server that was not running in `before`.
+    bool AttachNew(const std::vector<DWORD> &before);
+    DWORD Id() const { return m_dwPid; }
+    // Its hidden tray window, once it has one (waits at most dwTimeoutMs).
+    HWND TrayWindow(DWORD dwTimeoutMs = 15000);
+    // Waits for its end; false when it still runs after dwTimeoutMs.
+    bool WaitForEnd(DWORD dwTimeoutMs = 15000);
+    bool StillRunningAfter(DWORD dwMs) { return !WaitForEnd(dwMs); }
+    DWORD ExitCode();
+    HANDLE Handle() const { return m_hProcess; }
+
+private:
+    HANDLE m_hProcess = NULL;
+    DWORD m_dwPid = 0;
+};
+
+// Base of tests that use the real server: registers it and makes sure no
+// server of an earlier test is left over, before and after.
+class RealServerTest : public testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+};
+
+// Runs a command line with its output (stdout and stderr) going to a file;
+// gives the exit code (-1: did not start or did not end in dwTimeoutMs).
+long RunCaptured(const std::string &commandLine, DWORD dwTimeoutMs, std::string *pOutput);
+
+// Splits text into lines (LF ends a line; a CR before it is dropped).
+std::vector<std::string> SplitLines(const std::string &text);
+
+#endif

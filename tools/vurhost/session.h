@@ -1,0 +1,20 @@
+// One run of vurhost: creates the component, hands it the script and the
+// parameters, serves it until it ends, and gives the exit status.
+#ifndef VURHOST_SESSION_H
+#define VURHOST_SESSION_H
+
+#include "options.h"
+
+enum HostExitStatus {
+    EXIT_RESULT_REPORT = 0,
+    EXIT_ERROR_REPORT = 1,
+    EXIT_BAD_USAGE = 2,
+    EXIT_NOT_CREATED = 3,
+    EXIT_TIMEOUT = 4,
+    EXIT_NO_REPORT = 5
+};
+
+// The calling thread must not have initialised COM yet.
+int RunHostSession(const HostOptions &options);
+
+#endif
