@@ -28,6 +28,9 @@ void Installer::StartInstallThread()
 
     // Started suspended so that its id and handle are in place before the
     // run can reach EndInstallThread, which clears them.
+    // The run's own reference is taken here, not by the thread: the host may
+    // release the object before a waiting run gets g_csInstall.
+    AddRef();
     unsigned uThreadId = 0;
     HANDLE hThread = (HANDLE)_beginthreadex(NULL, 0, InstallThreadProc, this, CREATE_SUSPENDED, &uThreadId);
     if (!hThread) {
@@ -40,6 +43,7 @@ void Installer::StartInstallThread()
         }
         EndInstallThread();
         SendError(ERR_THREAD, 0);
+        Release();
         return;
     }
     m_hThread = hThread;

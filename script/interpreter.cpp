@@ -56,8 +56,9 @@ void Installer::PumpMessages()
 
 void Installer::RunScript()
 {
+    // The reference that keeps the object alive for this run was taken by
+    // StartInstallThread; it is dropped at the end.
     EnterCriticalSection(&g_csInstall);
-    AddRef();
 
     LONG bSkipUnit = 0, bSkipTest = 0, bRelaunch = 0;
     CoInitialize(NULL);
