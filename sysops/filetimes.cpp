@@ -3,13 +3,26 @@
 #include "sysops/filetimes.h"
 #include "sysops/handles.h"
 
+HANDLE OpenFileUnshared(const char *pszPath, DWORD dwAccess)
+{
+    if (!pszPath)
+        return INVALID_HANDLE_VALUE;
+    return CreateFileA(pszPath, dwAccess, 0, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+}
+
+// Exactly one of the two time pointers is given; the other time is not
+// read, so the caller's value of it is never touched.
 static void ReadFileTime(const char *pszPath, FILETIME *pftCreation, FILETIME *pftLastWrite)
 {
     FileHandle file;
-    file.h = CreateFileA(pszPath, GENERIC_READ, 0, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    file.h = OpenFileUnshared(pszPath, GENERIC_READ);
     if (file.h == INVALID_HANDLE_VALUE)
         return;
-    GetFileTime(file.h, pftCreation, NULL, pftLastWrite);
+    // Read into a local first: a failing GetFileTime must not leave a
+    // half-written value behind.
+    FILETIME ft;
+    if (GetFileTime(file.h, pftCreation ? &ft : NULL, NULL, pftLastWrite ? &ft : NULL))
+        *(pftCreation ? pftCreation : pftLastWrite) = ft;
 }
 
 static void WriteFileTime(const char *pszPath, const FILETIME *pftCreation, const FILETIME *pftLastWrite)
@@ -18,8 +31,7 @@ static void WriteFileTime(const char *pszPath, const FILETIME *pftCreation, cons
     if (pft->dwLowDateTime == 0 && pft->dwHighDateTime == 0)
         return;
     FileHandle file;
-    file.h = CreateFileA(pszPath, GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING,
-                         FILE_ATTRIBUTE_NORMAL, NULL);
+    file.h = OpenFileUnshared(pszPath, GENERIC_READ | GENERIC_WRITE);
     if (file.h == INVALID_HANDLE_VALUE)
         return;
     SetFileTime(file.h, pftCreation, NULL, pftLastWrite);
@@ -27,12 +39,14 @@ static void WriteFileTime(const char *pszPath, const FILETIME *pftCreation, cons
 
 void GetFileCreationTime(const char *pszPath, FILETIME *pft)
 {
-    ReadFileTime(pszPath, pft, NULL);
+    if (pft)
+        ReadFileTime(pszPath, pft, NULL);
 }
 
 void GetFileLastWriteTime(const char *pszPath, FILETIME *pft)
 {
-    ReadFileTime(pszPath, NULL, pft);
+    if (pft)
+        ReadFileTime(pszPath, NULL, pft);
 }
 
 void SetFileCreationTime(const char *pszPath, FILETIME ft)

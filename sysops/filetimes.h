@@ -11,4 +11,9 @@ void GetFileLastWriteTime(const char *pszPath, FILETIME *pft);
 void SetFileCreationTime(const char *pszPath, FILETIME ft);
 void SetFileLastWriteTime(const char *pszPath, FILETIME ft);
 
+// The open that every time operation uses: an existing file, share mode 0
+// (a file another program holds open counts as unreadable). Gives
+// INVALID_HANDLE_VALUE on failure, also for a null path.
+HANDLE OpenFileUnshared(const char *pszPath, DWORD dwAccess);
+
 #endif
