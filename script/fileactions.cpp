@@ -1,11 +1,11 @@
 // The file commands of action lines: DEL, MD, COPY, COPYVER and COPYDATE.
 // Each copy leaves the download table's entry naming the installed file.
 #include "script/actions.h"
-#include "script/installfolder.h"
+#include "script/installpath.h"
 #include "script/texthelpers.h"
 #include "host/errors.h"
 #include "sysops/filecopy.h"
-#include "sysops/versiondate.h"
+#include "sysops/conditionalcopy.h"
 
 void RunDelAction(const ActionLine &line)
 {

@@ -68,7 +68,6 @@ TEST(DownloadLine, FieldsAsWrittenAndTheRunWaitsForTheAnswer)
     EXPECT_TRUE(SameTime(Utc(1999, 12, 25, 13, 30, 0), LastWrite(b))) << "the hour counts one less";
     EXPECT_EQ(3u, h.Object()->m_nDownloads);
     EXPECT_EQ(b, h.Object()->m_aDownloads[1].szPath);
-    EXPECT_TRUE(h.host.Has("SetParameter TURL=")) ;
 }
 
 TEST(DownloadLine, FiftyPerUnitThenAMessageAndTheInstallStops)

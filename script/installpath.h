@@ -1,7 +1,7 @@
-// Paths in the install folder: the default value of HKEY_LOCAL_MACHINE
-// "Software\VUR", read each time a command needs it.
-#ifndef VUR_INSTALLFOLDER_H
-#define VUR_INSTALLFOLDER_H
+// Paths in the install folder (the default value of HKEY_LOCAL_MACHINE
+// "Software\VUR"), read each time a command needs it.
+#ifndef VUR_INSTALLPATH_H
+#define VUR_INSTALLPATH_H
 
 #include <windows.h>
 #include <stddef.h>

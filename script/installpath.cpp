@@ -1,6 +1,7 @@
 // Paths in the install folder.
-#include "script/installfolder.h"
+#include "script/installpath.h"
 #include "script/texthelpers.h"
+#include "sysops/installfolder.h"
 #include "sysops/registry.h"
 #include <string.h>
 
@@ -9,13 +10,12 @@ BOOL BuildInstallPath(char *pszPath, size_t cbPath, const char *pszName)
     if (cbPath == 0)
         return FALSE;
     pszPath[0] = '\0';
-    DWORD dwType = 0;
-    const char *pszFolder = (const char *)QueryRegistryKeyValue(HKEY_LOCAL_MACHINE, "Software\\VUR", "", &dwType);
-    if (!pszFolder || (dwType != REG_SZ && dwType != REG_EXPAND_SZ))
+    const char *pszFolder = QueryInstallFolder();
+    if (!pszFolder)
         return FALSE;
     // The stored text need not end in a NUL inside the value buffer.
     size_t cchFolder = 0;
-    while (cchFolder < REGISTRY_VALUE_SIZE && pszFolder[cchFolder])
+    while (cchFolder < REG_VALUE_SIZE && pszFolder[cchFolder])
         cchFolder++;
     if (cchFolder == 0)
         return FALSE;
