@@ -4,6 +4,7 @@
 #include "host/errors.h"
 #include "script/texthelpers.h"
 #include "sysops/filetimes.h"
+#include "sysops/datetext.h"
 
 void Installer::ReceiveDownload()
 {
@@ -24,7 +25,31 @@ void Installer::ReportDownloadError()
     SendError(ERR_DOWNLOAD, 0);
 }
 
-// [DL] lines are passed over until the download requests land.
+// A [DL] line: address;time;size. The run ends after each line, so at most
+// one download is outstanding and DLDONE always fills the last entry.
 void Installer::RunDownloadLine()
 {
+    char *pszUrl = m_pLine;
+    char *pszTime = StrChr(pszUrl, ';');
+    char *pszSize = NULL;
+    if (pszTime) {
+        *pszTime++ = '\0';
+        pszSize = StrChr(pszTime, ';');
+        if (pszSize)
+            *pszSize++ = '\0';
+    }
+    FILETIME ftTime;
+    ParseDateText(pszTime, &ftTime);
+    if (m_nDownloads < MAX_DOWNLOADS) {
+        m_aDownloads[m_nDownloads].ftTime = ftTime;
+        m_nDownloads++;
+        SendParameter("URL", pszUrl, 1);
+        if (pszSize)
+            SendParameter("SIZE", pszSize, 1);
+        SendCommand("DOWNLOAD", 1);
+    } else {
+        MessageBoxA(NULL, "Installer - Too many downloaded files in a [DL] section !", "", MB_OK);
+    }
+    m_bInstalled = 1;
+    m_bStop = 1;
 }

@@ -97,3 +97,23 @@ TEST(ForceRemove, StopsARunRightAfterItStarted)
         EXPECT_FALSE(h.host.Has("CmptOut"));
     }
 }
+
+TEST(ForceRemove, EndsARunWaitingInAMessageBox)
+{
+    InstallerHarness h;
+    h.dialogs.SetAutoDismiss(false);
+    std::string script = "[DL]\n";
+    for (int i = 1; i <= 51; i++)
+        script += "http://x/f" + std::to_string(i) + "\n";
+    h.Start(script + "[END]\n");
+    std::string f = h.dir / "f.tmp";
+    for (int i = 1; i <= 50; i++) {
+        WriteFileBytes(f, "x");
+        ASSERT_TRUE(h.AnswerDownload(f)) << i;
+    }
+    ASSERT_TRUE(h.host.PumpUntil([&] { return h.dialogs.Count() > 0; }, 5000)) << "the 51st line's message";
+    // A stop that waited for the box to be closed by hand would hang here.
+    h.Object()->ForceRemove();
+    EXPECT_EQ(0u, h.Object()->m_dwThreadId);
+    EXPECT_TRUE(h.WaitForQuit(2000));
+}

@@ -101,6 +101,8 @@ void DialogWatcher::Dismiss(HWND hwnd)
     m_seen.push_back(std::string(szCaption, n > 0 ? n : 0) + " | " + st.text);
     LeaveCriticalSection(&m_cs);
 
+    if (!m_bDismiss)
+        return;
     LRESULT def = SendMessageA(hwnd, DM_GETDEFID, 0, 0);
     WORD wId = HIWORD(def) == DC_HASDEFID ? LOWORD(def) : IDOK;
     PostMessageA(hwnd, WM_COMMAND, MAKEWPARAM(wId, BN_CLICKED), (LPARAM)GetDlgItem(hwnd, wId));

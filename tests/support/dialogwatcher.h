@@ -14,6 +14,8 @@ public:
     // "CAPTION | TEXT" of each dialog dismissed so far, and forget them.
     std::vector<std::string> Take();
     size_t Count();
+    // FALSE: record dialogs but leave them open (a person would be reading).
+    void SetAutoDismiss(bool bDismiss) { m_bDismiss = bDismiss; }
 
 private:
     static unsigned __stdcall ThreadProc(void *pv);
@@ -24,6 +26,7 @@ private:
     CRITICAL_SECTION m_cs;
     std::vector<std::string> m_seen;
     std::vector<HWND> m_handled;
+    volatile bool m_bDismiss = true;
 };
 
 #endif

@@ -2,7 +2,7 @@
 #include "support/harness.h"
 #include "host/bstr.h"
 
-InstallerHarness::InstallerHarness() : m_pInstaller(NULL)
+InstallerHarness::InstallerHarness() : m_pInstaller(NULL), m_nAnswered(0)
 {
     // Leftovers of an earlier test must not end this one.
     host.PumpFor(0);
@@ -49,6 +49,7 @@ std::string InstallerHarness::Start(const std::string &script)
     WriteFileBytes(path, script);
     Set("FILE", "http://example.invalid/script.txt");
     Command("INSTALL");
+    m_nAnswered++;
     Set("DLPATH", path);
     Command("DLDONE");
     return path;
@@ -89,4 +90,36 @@ std::vector<std::string> ReportCalls(const char *pszTurl, const char *pszFrame, 
         v.push_back("ExecuteCmd SEND");
     }
     return v;
+}
+
+bool InstallerHarness::WaitForDownloadRequest(DWORD dwTimeoutMs)
+{
+    auto requests = [this] {
+        size_t n = 0;
+        for (const std::string &c : host.Calls())
+            n += c == "ExecuteCmd DOWNLOAD";
+        return n;
+    };
+    if (!host.PumpUntil([&] { return requests() > m_nAnswered; }, dwTimeoutMs))
+        return false;
+    m_nAnswered++;
+    return true;
+}
+
+bool InstallerHarness::AnswerDownload(const std::string &localPath, DWORD dwTimeoutMs)
+{
+    if (!WaitForDownloadRequest(dwTimeoutMs))
+        return false;
+    Set("DLPATH", localPath);
+    Command("DLDONE");
+    return true;
+}
+
+bool InstallerHarness::RefuseDownload(const std::string &url, DWORD dwTimeoutMs)
+{
+    if (!WaitForDownloadRequest(dwTimeoutMs))
+        return false;
+    Set("DLURL", url);
+    Command("DLERR");
+    return true;
 }

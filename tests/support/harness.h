@@ -25,6 +25,11 @@ public:
     // Pumps until the run has left (the thread is gone and g_csInstall is
     // free) and, if bExpectQuit, until the server end was asked for.
     bool WaitForRunEnd(DWORD dwTimeoutMs = 10000);
+    // Waits for the next DOWNLOAD request of the script and answers it as a
+    // host does, after the request's call has returned: DLPATH + DLDONE, or
+    // DLURL + DLERR. Gives FALSE when no request came.
+    bool AnswerDownload(const std::string &localPath, DWORD dwTimeoutMs = 10000);
+    bool RefuseDownload(const std::string &url, DWORD dwTimeoutMs = 10000);
     bool WaitForQuit(DWORD dwTimeoutMs = 10000);
 
     RecordingHost host;
@@ -32,7 +37,9 @@ public:
     TempDir dir;
 
 private:
+    bool WaitForDownloadRequest(DWORD dwTimeoutMs);
     Installer *m_pInstaller;
+    size_t m_nAnswered;
 };
 
 // The calls a report ending sends after the script's own messages.
