@@ -464,3 +464,29 @@ TEST_F(TypeLibTest, TlbBesideTheProgram)
         FreeLibrary(hModule);
     }
 }
+
+// ---- the program itself ---------------------------------------------------------
+
+TEST_F(SelfRegTest, TheProgramRegistersAndUnregistersItself)
+{
+    std::string exe = "\"" + InstallerPath() + "\"";
+    std::string server = ShortPath(ModulePath(m_hInstaller));
+    std::string first;
+    for (const char *pszSwitch : { " /RegServer", " -regserver", " /REGSERVER" }) {
+        SCOPED_TRACE(pszSwitch);
+        EXPECT_EQ(0, RunAndWait(exe + pszSwitch, 60000)) << "the type library's result";
+        EXPECT_EQ("REG_SZ:" + server, ReadTestValue(HKEY_CLASSES_ROOT, CLASS_KEY "\\LocalServer32", ""));
+        std::string dump;
+        for (const char *pszKey : s_apszOwnKeys)
+            dump += DumpTestTree(HKEY_CLASSES_ROOT, pszKey);
+        if (first.empty())
+            first = dump;
+        EXPECT_EQ(first, dump) << "registering again gives the same state";
+    }
+    EXPECT_EQ(0, RunAndWait(exe + " /UnregServer", 60000));
+    for (const char *pszKey : s_apszOwnKeys)
+        EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, pszKey)) << pszKey;
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "AppID"));
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "CLSID"));
+    EXPECT_EQ(0, RunAndWait(exe + " -unregserver", 60000)) << "nothing left to remove";
+}

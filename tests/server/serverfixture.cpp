@@ -25,19 +25,21 @@ std::string VurhostExePath()
     return BuildRoot() + "\\tools\\vurhost\\vurhost.exe";
 }
 
-// The server registers itself, as it does on a user's machine.
-static bool s_bRegistered;
-
+// The server registers itself, as it does on a user's machine; other tests
+// may have removed its entries since, so the class key is looked at first.
 bool RegisterServerForTests()
 {
-    if (!s_bRegistered)
-        s_bRegistered = RunAndWait("\"" + InstallerExePath() + "\" /RegServer", 60000) == 0;
-    return s_bRegistered;
+    HKEY hKey;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, "CLSID\\{63C43601-34EF-11D2-94F6-204C4F4F5020}\\LocalServer32", 0,
+                      KEY_READ, &hKey) == ERROR_SUCCESS) {
+        RegCloseKey(hKey);
+        return true;
+    }
+    return RunAndWait("\"" + InstallerExePath() + "\" /RegServer", 60000) == 0;
 }
 
 bool UnregisterServerForTests()
 {
-    s_bRegistered = false;
     return RunAndWait("\"" + InstallerExePath() + "\" /UnregServer", 60000) == 0;
 }
 

@@ -12,7 +12,6 @@
 // Full paths of the build's programs.
 std::string InstallerExePath();
 std::string VurhostExePath();
-std::string DevregisterExePath();
 
 // Registers the built installer.exe for COM in the prefix (class entries
 // and type library), once per test program; false when that failed.
