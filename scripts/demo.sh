@@ -1,32 +1,49 @@
 #!/usr/bin/env bash
 # The main job's demo: on a fresh machine installs what is missing, builds
-# x86_64, makes the private Wine prefix, registers the built server there
-# and runs vurhost on examples/demo-install.txt, which shows the progress
-# texts and the component's final report. Under Xvfb: the server's tray
-# icon needs a display.
+# x86_64, makes the private Wine prefix, registers the built server there,
+# sets the install folder, and runs vurhost (the command-line host) on the
+# demo install script examples/demo/demo.txt. Then shows what the install
+# left: the files with their versions and times, and the registry values.
+# Under Xvfb: the server's tray icon needs a display.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-step() { echo "== $*"; }
+step() { echo; echo "== $*"; }
 
 step "packages";       scripts/install-deps.sh
 step "build x86_64";   scripts/build.sh x86_64 | tail -n 1
 step "wine prefix";    scripts/make-prefix.sh
 source scripts/wine-env.sh
 build="$root/build/x86_64"
+folder='C:\Program Files\VUR Demo'
+quiet() { grep -v '^X connection to' >&2 || true; }
+
 step "register installer.exe in the private prefix"
 wine "$build/server/installer.exe" /RegServer
+wine reg query 'HKCR\CLSID\{63C43601-34EF-11D2-94F6-204C4F4F5020}\LocalServer32' /ve | sed -n 's/^ *(Default) *REG_SZ */  LocalServer32 = /p'
 
-step "vurhost examples/demo-install.txt"
+step "install folder: $folder (a fresh one for the demo)"
+wine reg add 'HKLM\Software\VUR' /ve /d "$folder" /f >/dev/null
+rm -rf "$WINEPREFIX/drive_c/Program Files/VUR Demo"
+mkdir -p "$WINEPREFIX/drive_c/Program Files/VUR Demo"
+wine reg delete 'HKCU\Software\VUR Demo' /f >/dev/null 2>&1 || true
+
+step "vurhost examples/demo/demo.txt"
 transcript="$build/demo-transcript.txt"
 status=0
 xvfb-run -a wine "$build/tools/vurhost/vurhost.exe" \
   --param APPID=12 --param JOBID=2024 \
-  --param RESURL1=http://example.invalid/vur/installe.html \
-  --param RESURL2=http://example.invalid/vur/deja-la.html --param RESFRM2=principal \
+  --param RESURL1=http://example.invalid/vur/installe.html --param RESFRM1=principal \
+  --param RESURL2=http://example.invalid/vur/deja-la.html \
   --param ERRURL=http://example.invalid/vur/erreur.html \
   --transcript "$(winepath -w "$transcript")" \
-  "$(winepath -w "$root/examples/demo-install.txt")" 2> >(grep -v '^X connection to' >&2) || status=$?
+  "$(winepath -w "$build/examples/demo/demo.txt")" 2> >(quiet) || status=$?
 wineserver -w 2>/dev/null || true
-step "vurhost exit status $status; transcript: $transcript"
+echo "vurhost exit status $status; the whole transcript is in $transcript"
+
+step "installed files"
+wine "$build/tools/showfiles/showfiles.exe" "$folder"
+
+step "registry values written"
+wine reg query 'HKCU\Software\VUR Demo' | sed -n 's/^ \{4\}/  /p' | iconv -f CP437 -t UTF-8  # wine reg writes the OEM code page
 exit $status
