@@ -1,32 +1,32 @@
 // Finds the message boxes that this process shows, records their caption
-// and text, and presses their default button, so tests never block on them.
+// and text, and presses their default button, so tests never block on
+// them. The watching itself is vurhost's, pointed at this process.
 #ifndef VUR_TEST_DIALOGWATCHER_H
 #define VUR_TEST_DIALOGWATCHER_H
 
 #include <windows.h>
+#include <memory>
 #include <string>
 #include <vector>
+
+class DialogWatch;
+class Transcript;
 
 class DialogWatcher {
 public:
     DialogWatcher();    // starts watching
     ~DialogWatcher();   // stops (and waits for) the watching thread
-    // "CAPTION | TEXT" of each dialog dismissed so far, and forget them.
+    // "CAPTION | TEXT" of each dialog seen so far, in the ANSI code page
+    // (the component's own bytes), and forget them.
     std::vector<std::string> Take();
     size_t Count();
-    // FALSE: record dialogs but leave them open (a person would be reading).
-    void SetAutoDismiss(bool bDismiss) { m_bDismiss = bDismiss; }
+    // false: record dialogs but leave them open (a person would be reading).
+    void SetAutoDismiss(bool bDismiss);
 
 private:
-    static unsigned __stdcall ThreadProc(void *pv);
-    static BOOL CALLBACK EnumProc(HWND hwnd, LPARAM lParam);
-    void Dismiss(HWND hwnd);
-    HANDLE m_hThread;
-    HANDLE m_hStop;
-    CRITICAL_SECTION m_cs;
-    std::vector<std::string> m_seen;
-    std::vector<HWND> m_handled;
-    volatile bool m_bDismiss = true;
+    std::unique_ptr<Transcript> m_pTranscript;     // none: nothing written
+    std::unique_ptr<DialogWatch> m_pWatch;
+    size_t m_nTaken;
 };
 
 #endif

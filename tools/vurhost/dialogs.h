@@ -21,6 +21,8 @@ public:
     std::vector<std::string> Seen();
     // One look at the process's windows (the thread does this every 50 ms).
     void Scan();
+    // Whether dialogs found from now on get their default button pressed.
+    void SetPressDefault(bool bPressDefault) { m_bPressDefault = bPressDefault; }
 
 private:
     static unsigned __stdcall ThreadProc(void *pv);
@@ -28,7 +30,7 @@ private:
     void Handle(HWND hwnd);
 
     DWORD m_dwProcessId;
-    bool m_bPressDefault;
+    volatile bool m_bPressDefault;
     Transcript *m_pTranscript;
     bool m_bQuiet;
     HANDLE m_hStop;
