@@ -163,29 +163,8 @@ long RunCaptured(const std::string &commandLine, DWORD dwTimeoutMs, std::string 
                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
     if (hOut == INVALID_HANDLE_VALUE)
         return -1;
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    si.hStdOutput = hOut;
-    si.hStdError = hOut;
-    PROCESS_INFORMATION pi = {};
-    std::string cmd = commandLine;
-    BOOL bStarted = CreateProcessA(NULL, &cmd[0], NULL, NULL, TRUE, 0, NULL, NULL, &si, &pi);
+    long result = RunAndWait(commandLine, dwTimeoutMs, hOut);
     CloseHandle(hOut);
-    if (!bStarted)
-        return -1;
-    CloseHandle(pi.hThread);
-    long result = -1;
-    if (WaitForSingleObject(pi.hProcess, dwTimeoutMs) == WAIT_OBJECT_0) {
-        DWORD dwCode = 0;
-        GetExitCodeProcess(pi.hProcess, &dwCode);
-        result = (long)dwCode;
-    } else {
-        TerminateProcess(pi.hProcess, 1);
-        WaitForSingleObject(pi.hProcess, 5000);
-    }
-    CloseHandle(pi.hProcess);
     ReadFileBytes(outPath, pOutput);
     return result;
 }

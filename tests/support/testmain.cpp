@@ -40,13 +40,19 @@ HANDLE StartChild(const char *pszMode, const std::string &args, DWORD *pdwPid)
     return pi.hProcess;
 }
 
-long RunAndWait(const std::string &commandLine, DWORD dwTimeoutMs)
+long RunAndWait(const std::string &commandLine, DWORD dwTimeoutMs, HANDLE hOutput)
 {
     STARTUPINFOA si = {};
     si.cb = sizeof si;
+    if (hOutput) {
+        si.dwFlags = STARTF_USESTDHANDLES;
+        si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+        si.hStdOutput = hOutput;
+        si.hStdError = hOutput;
+    }
     PROCESS_INFORMATION pi = {};
     std::string buf = commandLine;
-    if (!CreateProcessA(NULL, &buf[0], NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi))
+    if (!CreateProcessA(NULL, &buf[0], NULL, NULL, hOutput != NULL, 0, NULL, NULL, &si, &pi))
         return -1;
     CloseHandle(pi.hThread);
     long result = -1;
@@ -56,6 +62,7 @@ long RunAndWait(const std::string &commandLine, DWORD dwTimeoutMs)
         result = (long)dwCode;
     } else {
         TerminateProcess(pi.hProcess, 1);
+        WaitForSingleObject(pi.hProcess, 5000);
     }
     CloseHandle(pi.hProcess);
     return result;

@@ -27,6 +27,7 @@ HANDLE StartChild(const char *pszMode, const std::string &args, DWORD *pdwPid = 
 
 // Runs a command line and waits for it (at most dwTimeoutMs); gives its exit
 // code, or -1 when it could not start or did not end in time (it is killed).
-long RunAndWait(const std::string &commandLine, DWORD dwTimeoutMs);
+// With hOutput (inheritable), its standard output and error go there.
+long RunAndWait(const std::string &commandLine, DWORD dwTimeoutMs, HANDLE hOutput = NULL);
 
 #endif
