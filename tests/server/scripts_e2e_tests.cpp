@@ -171,12 +171,13 @@ protected:
     std::string Installed(const std::string &name) const { return install / name; }
 
     // Writes the script and runs it through vurhost; relative [DL]
-    // addresses are looked for in root.
+    // addresses are looked for in root. A run that hangs ends within a
+    // minute, with "# timeout" in its transcript (options may set another).
     VurhostRun Run(const Lines &script, const std::string &options = "")
     {
         VurhostRun run;
         EXPECT_TRUE(WriteFileBytes(ScriptPath(), ScriptText(script)));
-        run = RunVurhost(dir, "--quiet --root " + Quoted(root) + " --param RESURL1=" + kResultPage +
+        run = RunVurhost(dir, "--quiet --timeout 60 --root " + Quoted(root) + " --param RESURL1=" + kResultPage +
                                   " --param ERRURL=" + kErrorPage + " " + options + " " + Quoted(ScriptPath()));
         run.transcript = MaskDownloadPaths(run.transcript);
         EXPECT_FALSE(Contains(run.output, "failed: HRESULT"))
@@ -417,6 +418,7 @@ TEST_F(ScriptsEndToEnd, CopyDateReplacesOnlyAnOlderFileByTheDownloadsTime)
     const FILETIME ftGiven = MakeUtcTime(2005, 6, 10, 11, 0, 0);    // 10/06/2005 12:00:00, the hour one less
     const ULONGLONG kSecond = 10000000;
     static const char kGiven[] = "small.bin;10/06/2005 12:00:00";
+    static const char kMidnight[] = "small.bin;01/01/2000 00:10:00";
     const struct {
         const char *pszName;
         std::string dlLine;
@@ -427,8 +429,9 @@ TEST_F(ScriptsEndToEnd, CopyDateReplacesOnlyAnOlderFileByTheDownloadsTime)
         { "equal.bin", kGiven, true, ftGiven, false },
         { "older.bin", kGiven, true, U64ToFileTime(FileTimeToU64(ftGiven) - kSecond), true },
         { "newer.bin", kGiven, true, U64ToFileTime(FileTimeToU64(ftGiven) + kSecond), false },
-        // An hour of 0 stays 0 (the day is not moved back): 00:10:00 is later.
-        { "midnight.bin", "small.bin;01/01/2000 00:10:00", true, MakeUtcTime(2000, 1, 1, 0, 9, 59), true },
+        // An hour of 0 stays 0: the time is 00:10:00 on that day, not the evening before.
+        { "midnight.bin", kMidnight, true, MakeUtcTime(2000, 1, 1, 0, 10, 0), false },
+        { "midnight_older.bin", kMidnight, true, MakeUtcTime(2000, 1, 1, 0, 9, 59), true },
         // No time given: the download keeps the host's time, not the time of fetching.
         { "hosttime.bin", hostFile, true, U64ToFileTime(FileTimeToU64(ftHost) + kSecond), false },
         { "missing.bin", kGiven, false, {}, true },
