@@ -113,10 +113,11 @@ Lines FilesIn(const std::string &folder)
     return files;
 }
 
-// The transcript lines of a download that vurhost fetched as its nth
-// (the script itself is the first) and stored under that name.
-Lines Download(const std::string &address, int nth, const std::string &name, const char *pszSize = NULL)
+// The transcript lines of a download that vurhost fetched as its nth (the
+// script itself is the first), stored under the last part of the address.
+Lines Download(const std::string &address, int nth, const char *pszSize = NULL)
 {
+    std::string name = address.substr(address.find_last_of("/\\") + 1);
     Lines lines = { "< SetParameter URL=" + address };
     if (pszSize)
         lines.push_back(std::string("< SetParameter SIZE=") + pszSize);
@@ -191,7 +192,7 @@ protected:
         return Lines{ "> Advise", "> SetParameter FILE=" + ScriptPath(),
                       std::string("> SetParameter RESURL1=") + kResultPage,
                       std::string("> SetParameter ERRURL=") + kErrorPage, "> ExecuteCmd INSTALL" } +
-               Download(ScriptPath(), 1, "script.txt");
+               Download(ScriptPath(), 1);
     }
 
     TempDir dir;        // the script, the transcript, files made to be downloaded
@@ -219,8 +220,8 @@ TEST_F(ScriptsEndToEnd, DownloadLinesSendTheirFieldsAndTheFileGetsTheTimeGiven)
                            "[END]" });
     FILETIME ftAfter = Now();
     EXPECT_EQ(0, run.exitCode) << run.output;
-    EXPECT_EQ(Opening() + Download(hostFile, 2, "host.txt") + Download("ver_us_1015.dll", 3, "ver_us_1015.dll") +
-                  Download("text.txt_", 4, "text.txt_", "12;3") + ResultEnding(),
+    EXPECT_EQ(Opening() + Download(hostFile, 2) + Download("ver_us_1015.dll", 3) +
+                  Download("text.txt_", 4, "12;3") + ResultEnding(),
               run.transcript)
         << "no SIZE without a third field; everything after the second ';' as SIZE";
 
@@ -229,15 +230,15 @@ TEST_F(ScriptsEndToEnd, DownloadLinesSendTheirFieldsAndTheFileGetsTheTimeGiven)
     EXPECT_TRUE(SameBytes(FixtureBytes("ver_us_1015.dll"), Bytes(Installed("stamped.dll"))));
     EXPECT_TRUE(SameBytes(FixtureBytes("text.txt"), Bytes(Installed("text.txt")))) << "the LZ file expanded";
 
-    static const struct {
+    const struct {
         const char *pszName;
         FILETIME ftExpected;
-    } s_times[] = {
+    } times[] = {
         { "host.txt", ftHost },                                     // no time given
         { "stamped.dll", MakeUtcTime(1999, 12, 25, 13, 30, 0) },    // the hour one less
         { "text.txt", MakeUtcTime(2000, 1, 1, 0, 10, 0) },          // an hour of 0 stays 0
     };
-    for (const auto &row : s_times) {
+    for (const auto &row : times) {
         SCOPED_TRACE(row.pszName);
         FILETIME ft = LastWrite(Installed(row.pszName));
         if (RunningOnWine()) {
@@ -264,8 +265,8 @@ TEST_F(ScriptsEndToEnd, FiftyDownloadsPerUnitAndEachUnitNumbersFromOne)
     EXPECT_EQ(0, run.exitCode) << run.output;
     Lines expected = Opening();
     for (int i = 1; i <= 49; i++)
-        expected = expected + Download("small.bin", i + 1, "small.bin");
-    expected = expected + Download("text.txt_", 51, "text.txt_") + Download("window.bin", 52, "window.bin") +
+        expected = expected + Download("small.bin", i + 1);
+    expected = expected + Download("text.txt_", 51) + Download("window.bin", 52) +
                MessageBoxLine("2", "Installer - Copy file : index trop grand !") + ResultEnding();
     EXPECT_EQ(expected, run.transcript) << "the 50th line is asked for; the second unit has one entry";
     EXPECT_EQ((Lines{ "fifty.txt", "one.bin" }), FilesIn(install.Path()));
@@ -284,7 +285,7 @@ TEST_F(ScriptsEndToEnd, TheFiftyFirstDownloadOfAUnitStopsTheInstall)
     EXPECT_EQ(4, run.exitCode) << "time-out: " << run.output;
     Lines expected = Opening();
     for (int i = 1; i <= 50; i++)
-        expected = expected + Download("small.bin", i + 1, "small.bin");
+        expected = expected + Download("small.bin", i + 1);
     expected = expected + MessageBoxLine("", "Installer - Too many downloaded files in a [DL] section !") +
                Lines{ "# timeout", "> ForceRemove", "# component ended" };
     EXPECT_EQ(expected, run.transcript) << "no 51st request, nothing after it; the server lived until ForceRemove";
@@ -298,7 +299,7 @@ TEST_F(ScriptsEndToEnd, RefusedDownloadMidScriptReportsErrorTwoAndNothingMoreRun
                            "[TEXT]", "1;never shown", "[END]" },
                          "--dlerr text.txt_");
     EXPECT_EQ(1, run.exitCode) << run.output;
-    EXPECT_EQ(Opening() + Download("small.bin", 2, "small.bin") + RefusedDownload("text.txt_") +
+    EXPECT_EQ(Opening() + Download("small.bin", 2) + RefusedDownload("text.txt_") +
                   ErrorEnding({ "FILE=text.txt_" }, 2),
               run.transcript);
     EXPECT_EQ((Lines{ "small.bin" }), FilesIn(install.Path()));
@@ -320,8 +321,8 @@ TEST_F(ScriptsEndToEnd, CopiesInstallTheFileAndItsEntryThenNamesTheInstalledFile
                            "dEl:3",
                            "[END]" });
     EXPECT_EQ(0, run.exitCode) << run.output;
-    EXPECT_EQ(Opening() + Download("text.txt_", 2, "text.txt_") + Download("window.bin", 3, "window.bin") +
-                  Download("plain.dll", 4, "plain.dll") + ResultEnding(),
+    EXPECT_EQ(Opening() + Download("text.txt_", 2) + Download("window.bin", 3) +
+                  Download("plain.dll", 4) + ResultEnding(),
               run.transcript) << "keywords in any case; no message, no report";
     EXPECT_EQ((Lines{ "sub\\text.txt", "sub\\window.bin" }), FilesIn(install.Path()))
         << "plain.dll moved to moved.dll, which DEL:3 deleted";
@@ -335,7 +336,7 @@ TEST_F(ScriptsEndToEnd, FailedCopyReportsAndEndsTheScriptSilently)
     VurhostRun run = Run({ "[DL]", "small.bin", "[ACTIONS]", "COPY:1;nofolder\\small.bin",
                            "[TEXT]", "1;never shown", "[END]" });
     EXPECT_EQ(1, run.exitCode) << run.output;
-    EXPECT_EQ(Opening() + Download("small.bin", 2, "small.bin") +
+    EXPECT_EQ(Opening() + Download("small.bin", 2) +
                   ErrorEnding({ "SRCFILE=<downloads>\\2\\small.bin", "DSTFILE=" + Installed("nofolder\\small.bin") },
                               3),
               run.transcript) << "one backslash between folder and name; no SETMSG, no CmptOut: the server "
@@ -350,7 +351,7 @@ TEST_F(ScriptsEndToEnd, MakeFolderInTheInstallFolder)
     VurhostRun run = Run({ "[DL]", "small.bin", "[ACTIONS]", "MD:1;data", "MD:1;a\\b", "COPY:1;small.bin",
                            "[END]" });
     EXPECT_EQ(1, run.exitCode) << run.output;
-    EXPECT_EQ(Opening() + Download("small.bin", 2, "small.bin") + ErrorEnding({ "DIR=" + Installed("a\\b") }, 6),
+    EXPECT_EQ(Opening() + Download("small.bin", 2) + ErrorEnding({ "DIR=" + Installed("a\\b") }, 6),
               run.transcript) << "an existing folder is no failure; a folder whose parent is missing is";
     EXPECT_TRUE(Contains(run.output, "NUMERR = 6 (MD failed to make a folder)")) << run.output;
     EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(Installed("data").c_str()));
@@ -392,7 +393,7 @@ TEST_F(ScriptsEndToEnd, CopyVerReplacesOnlyAnOlderVersion)
             actions.push_back("DEL:" + std::to_string(k));
         else
             expectedFiles.push_back(row.pszName);
-        downloads = downloads + Download("ver_us_950.dll", k + 1, "ver_us_950.dll");
+        downloads = downloads + Download("ver_us_950.dll", k + 1);
     }
     std::sort(expectedFiles.begin(), expectedFiles.end());
     VurhostRun run = Run(script + actions + Lines{ "[END]" });
@@ -446,9 +447,7 @@ TEST_F(ScriptsEndToEnd, CopyDateReplacesOnlyAnOlderFileByTheDownloadsTime)
         }
         script.push_back(row.dlLine);
         actions.push_back("COPYDATE:" + std::to_string(k) + ";" + row.pszName);
-        std::string address = row.dlLine.substr(0, row.dlLine.find(';'));
-        std::string name = address.substr(address.find_last_of('\\') + 1);
-        downloads = downloads + Download(address, k + 1, name);
+        downloads = downloads + Download(row.dlLine.substr(0, row.dlLine.find(';')), k + 1);
         expectedFiles.push_back(row.pszName);
     }
     std::sort(expectedFiles.begin(), expectedFiles.end());
@@ -479,7 +478,7 @@ TEST_F(ScriptsEndToEnd, BadIndexesWarnAndLinesOutsideTheTableDoNothing)
                            "COPY:2;after.txt",
                            "[END]" });
     EXPECT_EQ(0, run.exitCode) << run.output;
-    EXPECT_EQ(Opening() + Download("small.bin", 2, "small.bin") + Download("text.txt_", 3, "text.txt_") +
+    EXPECT_EQ(Opening() + Download("small.bin", 2) + Download("text.txt_", 3) +
                   MessageBoxLine("3", "Installer - Copy file : index trop grand !") +
                   MessageBoxLine("-1", "Installer - Copy file : index trop grand !") + ResultEnding(),
               run.transcript) << "titled with the index as written; a blank before the colon or an unknown "
@@ -524,9 +523,9 @@ TEST_F(ScriptsEndToEnd, DownloadsFromEveryKindOfAddressAndA404)
                            "COPY:4;served.txt",
                            "[DL]", missing, "[ACTIONS]", "COPY:5;never.txt", "[END]" });
     EXPECT_EQ(1, run.exitCode) << run.output;
-    EXPECT_EQ(Opening() + Download("rel/relative.txt", 2, "relative.txt") +
-                  Download(dir / "absolute.txt", 3, "absolute.txt") + Download(fileUrl, 4, "viafile.txt") +
-                  Download(served, 5, "served.txt") + RefusedDownload(missing) + ErrorEnding({ "FILE=" + missing }, 2),
+    EXPECT_EQ(Opening() + Download("rel/relative.txt", 2) +
+                  Download(dir / "absolute.txt", 3) + Download(fileUrl, 4) +
+                  Download(served, 5) + RefusedDownload(missing) + ErrorEnding({ "FILE=" + missing }, 2),
               run.transcript);
     EXPECT_EQ(2, http.Requests());
     EXPECT_EQ((Lines{ "absolute.txt", "relative.txt", "served.txt", "viafile.txt" }), FilesIn(install.Path()));
