@@ -213,6 +213,8 @@ TEST_F(ScriptsEndToEnd, DownloadLinesSendTheirFieldsAndTheFileGetsTheTimeGiven)
                            hostFile,
                            "ver_us_1015.dll;25/12/1999 14:30:00",
                            "text.txt_;01/01/2000 00:10:00;12;3",
+                           // A date field shorter than its layout gives no time and leaves the size alone.
+                           "small.bin;25/1;77",
                            "[ACTIONS]",
                            "COPY:1;host.txt",
                            "COPY:2;stamped.dll",
@@ -221,7 +223,7 @@ TEST_F(ScriptsEndToEnd, DownloadLinesSendTheirFieldsAndTheFileGetsTheTimeGiven)
     FILETIME ftAfter = Now();
     EXPECT_EQ(0, run.exitCode) << run.output;
     EXPECT_EQ(Opening() + Download(hostFile, 2) + Download("ver_us_1015.dll", 3) +
-                  Download("text.txt_", 4, "12;3") + ResultEnding(),
+                  Download("text.txt_", 4, "12;3") + Download("small.bin", 5, "77") + ResultEnding(),
               run.transcript)
         << "no SIZE without a third field; everything after the second ';' as SIZE";
 
