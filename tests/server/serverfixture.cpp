@@ -5,7 +5,7 @@
 #include "serverprocess.h"
 #include "installer_h.h"
 
-static std::string BuildRoot()
+std::string BuildRoot()
 {
     // tests/server/server_tests.exe in the build tree.
     std::string exe = ThisProgramPath();

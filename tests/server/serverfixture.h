@@ -9,6 +9,9 @@
 #include <string>
 #include <vector>
 
+// The build tree (build\<arch>), found from this program's place in it.
+std::string BuildRoot();
+
 // Full paths of the build's programs.
 std::string InstallerExePath();
 std::string VurhostExePath();

@@ -3,65 +3,10 @@
 // status.
 #include "serverfixture.h"
 #include "localhttpserver.h"
+#include "vurhostrun.h"
 #include "support/testfiles.h"
 #include "support/testmain.h"
 #include <algorithm>
-
-namespace {
-
-typedef std::vector<std::string> Lines;
-
-struct VurhostRun {
-    long exitCode = -1;
-    std::string output;
-    Lines transcript;
-};
-
-VurhostRun RunVurhost(const TempDir &dir, const std::string &args, DWORD dwTimeoutMs = 180000)
-{
-    VurhostRun run;
-    std::string transcriptPath = dir / "transcript.txt";
-    DeleteFileA(transcriptPath.c_str());
-    run.exitCode = RunCaptured("\"" + VurhostExePath() + "\" --transcript \"" + transcriptPath + "\" " + args,
-                               dwTimeoutMs, &run.output);
-    std::string text;
-    ReadFileBytes(transcriptPath, &text);
-    run.transcript = SplitLines(text);
-    return run;
-}
-
-std::string Quoted(const std::string &s)
-{
-    return "\"" + s + "\"";
-}
-
-// The DLPATH vurhost made is its own temporary path: checked, then masked.
-Lines MaskDownloadPaths(Lines lines, const std::string &fileName)
-{
-    for (std::string &line : lines) {
-        const std::string prefix = "> SetParameter DLPATH=";
-        if (line.compare(0, prefix.size(), prefix) != 0)
-            continue;
-        std::string path = line.substr(prefix.size());
-        EXPECT_NE(std::string::npos, path.find("\\vurhost-")) << path;
-        EXPECT_EQ(fileName, path.substr(path.find_last_of('\\') + 1)) << path;
-        EXPECT_FALSE(FileExists(path)) << "vurhost deletes its downloads when it ends: " << path;
-        line = prefix + "<download>";
-    }
-    return lines;
-}
-
-bool Contains(const std::string &text, const std::string &part)
-{
-    return text.find(part) != std::string::npos;
-}
-
-size_t CountOf(const Lines &lines, const std::string &line)
-{
-    return (size_t)std::count(lines.begin(), lines.end(), line);
-}
-
-}
 
 class Vurhost : public RealServerTest {};
 
@@ -84,7 +29,7 @@ TEST_F(Vurhost, TextLinesAndEndGiveTheExactTranscriptAndTheServerEnds)
         "> ExecuteCmd INSTALL",
         "< SetParameter URL=" + script,
         "< ExecuteCmd DOWNLOAD",
-        "> SetParameter DLPATH=<download>",
+        "> SetParameter DLPATH=<downloads>\\1\\script.txt",
         "> ExecuteCmd DLDONE",
         "< SetParameter TEXTMSG=Bonjour \xC3\xA9t\xC3\xA9",
         "< SetParameter NUMMSG=12",
@@ -105,7 +50,7 @@ TEST_F(Vurhost, TextLinesAndEndGiveTheExactTranscriptAndTheServerEnds)
         "< CmptOut",
         "# component ended",
     };
-    EXPECT_EQ(expected, MaskDownloadPaths(run.transcript, "script.txt"));
+    EXPECT_EQ(expected, MaskDownloadPaths(run.transcript));
     EXPECT_TRUE(RunningServers().empty()) << "the server process has ended";
     EXPECT_TRUE(FileExists(script)) << "the component deletes vurhost's copy, never the script given";
     EXPECT_TRUE(Contains(run.output, "[12] Bonjour \xC3\xA9t\xC3\xA9")) << run.output;
@@ -246,7 +191,7 @@ TEST_F(Vurhost, ScriptAsFileAndHttpAddresses)
     run = RunVurhost(dir, "--param RESURL2=http://r2 " + Quoted(url));
     EXPECT_EQ(0, run.exitCode) << run.output;
     EXPECT_EQ(1u, CountOf(run.transcript, "< SetParameter TEXTMSG=over the wire"));
-    MaskDownloadPaths(run.transcript, "script.txt");
+    EXPECT_EQ(1u, CountOf(MaskDownloadPaths(run.transcript), "> SetParameter DLPATH=<downloads>\\1\\script.txt"));
 
     run = RunVurhost(dir, Quoted(http.BaseUrl() + "/elsewhere.txt"));
     EXPECT_EQ(1, run.exitCode) << run.output;

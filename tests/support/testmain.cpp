@@ -23,6 +23,12 @@ std::string ThisProgramPath()
     return std::string(szPath, n < sizeof szPath ? n : 0);
 }
 
+bool RunningOnWine()
+{
+    HMODULE hNtdll = GetModuleHandleA("ntdll.dll");
+    return hNtdll && GetProcAddress(hNtdll, "wine_get_version");
+}
+
 HANDLE StartChild(const char *pszMode, const std::string &args, DWORD *pdwPid)
 {
     std::string cmd = "\"" + ThisProgramPath() + "\" --child=" + pszMode;

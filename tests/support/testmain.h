@@ -21,6 +21,10 @@ struct ChildMode {
 // Path of the running test program.
 std::string ThisProgramPath();
 
+// True under Wine (ntdll exports wine_get_version), for the checks that
+// name a difference of Wine from Windows.
+bool RunningOnWine();
+
 // Starts this program with "--child=MODE ARGS"; returns the process handle
 // (caller closes) or NULL. pdwPid receives the process id when given.
 HANDLE StartChild(const char *pszMode, const std::string &args, DWORD *pdwPid = NULL);

@@ -1,7 +1,6 @@
 // Shared helpers of the sysops tests: see sysopsfixtures.h.
 #include "sysopsfixtures.h"
 #include "support/testmain.h"
-#include <stdio.h>
 
 std::string FixturePath(const std::string &name)
 {
@@ -9,73 +8,7 @@ std::string FixturePath(const std::string &name)
     return path.substr(0, path.find_last_of('\\') + 1) + "fixtures\\" + name;
 }
 
-bool RunningOnWine()
-{
-    HMODULE hNtdll = GetModuleHandleA("ntdll.dll");
-    return hNtdll && GetProcAddress(hNtdll, "wine_get_version");
-}
-
 FILETIME CreationTimeAsRead(const FILETIME &ftCreation, const FILETIME &ftLastWrite)
 {
     return RunningOnWine() ? ftLastWrite : ftCreation;
-}
-
-ULONGLONG FileTimeToU64(const FILETIME &ft)
-{
-    return ((ULONGLONG)ft.dwHighDateTime << 32) | ft.dwLowDateTime;
-}
-
-FILETIME U64ToFileTime(ULONGLONG u)
-{
-    FILETIME ft = {(DWORD)u, (DWORD)(u >> 32)};
-    return ft;
-}
-
-FILETIME MakeUtcTime(WORD wYear, WORD wMonth, WORD wDay, WORD wHour, WORD wMinute, WORD wSecond)
-{
-    SYSTEMTIME st = {};
-    st.wYear = wYear;
-    st.wMonth = wMonth;
-    st.wDay = wDay;
-    st.wHour = wHour;
-    st.wMinute = wMinute;
-    st.wSecond = wSecond;
-    FILETIME ft = {0, 0};
-    SystemTimeToFileTime(&st, &ft);
-    return ft;
-}
-
-std::string FileTimeText(const FILETIME &ft)
-{
-    SYSTEMTIME st;
-    char sz[64];
-    if (FileTimeToU64(ft) == 0)
-        return "(no time)";
-    if (!FileTimeToSystemTime(&ft, &st))
-        return "(invalid)";
-    snprintf(sz, sizeof sz, "%02u/%02u/%04u %02u:%02u:%02u.%03u", st.wDay, st.wMonth, st.wYear,
-             st.wHour, st.wMinute, st.wSecond, st.wMilliseconds);
-    return sz;
-}
-
-bool ReadFileTimes(const std::string &path, FileTimes *pTimes)
-{
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
-                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
-    BOOL ok = GetFileTime(h, &pTimes->ftCreation, &pTimes->ftLastAccess, &pTimes->ftLastWrite);
-    CloseHandle(h);
-    return ok != FALSE;
-}
-
-bool WriteFileTimes(const std::string &path, const FILETIME *pftCreation, const FILETIME *pftLastWrite)
-{
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
-                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
-    BOOL ok = SetFileTime(h, pftCreation, NULL, pftLastWrite);
-    CloseHandle(h);
-    return ok != FALSE;
 }

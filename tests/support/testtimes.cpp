@@ -1,0 +1,63 @@
+// File-time helpers of the tests: see testtimes.h.
+#include "support/testtimes.h"
+#include <stdio.h>
+
+ULONGLONG FileTimeToU64(const FILETIME &ft)
+{
+    return ((ULONGLONG)ft.dwHighDateTime << 32) | ft.dwLowDateTime;
+}
+
+FILETIME U64ToFileTime(ULONGLONG u)
+{
+    FILETIME ft = {(DWORD)u, (DWORD)(u >> 32)};
+    return ft;
+}
+
+FILETIME MakeUtcTime(WORD wYear, WORD wMonth, WORD wDay, WORD wHour, WORD wMinute, WORD wSecond)
+{
+    SYSTEMTIME st = {};
+    st.wYear = wYear;
+    st.wMonth = wMonth;
+    st.wDay = wDay;
+    st.wHour = wHour;
+    st.wMinute = wMinute;
+    st.wSecond = wSecond;
+    FILETIME ft = {0, 0};
+    SystemTimeToFileTime(&st, &ft);
+    return ft;
+}
+
+std::string FileTimeText(const FILETIME &ft)
+{
+    SYSTEMTIME st;
+    char sz[64];
+    if (FileTimeToU64(ft) == 0)
+        return "(no time)";
+    if (!FileTimeToSystemTime(&ft, &st))
+        return "(invalid)";
+    snprintf(sz, sizeof sz, "%02u/%02u/%04u %02u:%02u:%02u.%03u", st.wDay, st.wMonth, st.wYear,
+             st.wHour, st.wMinute, st.wSecond, st.wMilliseconds);
+    return sz;
+}
+
+bool ReadFileTimes(const std::string &path, FileTimes *pTimes)
+{
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    BOOL ok = GetFileTime(h, &pTimes->ftCreation, &pTimes->ftLastAccess, &pTimes->ftLastWrite);
+    CloseHandle(h);
+    return ok != FALSE;
+}
+
+bool WriteFileTimes(const std::string &path, const FILETIME *pftCreation, const FILETIME *pftLastWrite)
+{
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    BOOL ok = SetFileTime(h, pftCreation, NULL, pftLastWrite);
+    CloseHandle(h);
+    return ok != FALSE;
+}
