@@ -1,5 +1,6 @@
-// Action commands run by real scripts through the in-process host: files
-// in a private install folder, values in a private registry key.
+// Action commands through the in-process host: the index messages of every
+// command, and the lines and situations outside the script grammar (the
+// everyday commands run end to end in tests/server/scripts_e2e_tests.cpp).
 #include "support/harness.h"
 #include "support/installfolder.h"
 #include <gtest/gtest.h>
@@ -30,7 +31,6 @@ protected:
         h.host.PumpFor(20);
     }
     std::string Installed(const std::string &name) { return install / name; }
-    bool Reported() { return h.host.Has("ExecuteCmd SEND"); }
     bool Ended() { return h.host.Has("CmptOut"); }
     Calls FailureCalls(const std::vector<std::string> &params, int code)
     {
@@ -52,55 +52,6 @@ protected:
     TempDir install;
     InstallFolderValue folder;
 };
-
-TEST_F(Actions, CopyInstallsAndTheEntryThenNamesTheInstalledFile)
-{
-    std::string dl = Downloaded("a.tmp", "payload");
-    Run("[DL]\nhttp://x/a.dll\n[ACTIONS]\ncopy:1;a.dll\n[END]\n", { dl });
-    std::string bytes;
-    ASSERT_TRUE(ReadFileBytes(Installed("a.dll"), &bytes));
-    EXPECT_EQ("payload", bytes);
-    EXPECT_FALSE(FileExists(dl)) << "the downloaded copy is deleted";
-    EXPECT_EQ(Installed("a.dll"), h.Object()->m_aDownloads[0].szPath);
-    EXPECT_TRUE(Ended());
-}
-
-TEST_F(Actions, DelAfterCopyDeletesTheInstalledFile)
-{
-    std::string dl = Downloaded("a.tmp", "x");
-    Run("[DL]\nhttp://x/a.dll\n[ACTIONS]\nCOPY:1;a.dll\nDEL:1\n[END]\n", { dl });
-    EXPECT_FALSE(FileExists(Installed("a.dll")));
-    EXPECT_TRUE(Ended());
-}
-
-TEST_F(Actions, SubFoldersAndTrailingBackslashGiveTheSamePath)
-{
-    for (const char *suffix : { "", "\\" }) {
-        SCOPED_TRACE(suffix);
-        InstallerHarness other;
-        InstallFolderValue value(install.Path() + suffix);
-        std::string dl = other.dir / "s.tmp";
-        WriteFileBytes(dl, "s");
-        other.Start("[DL]\nhttp://x/s.dll\n[ACTIONS]\nMD:1;sub\nCOPY:1;sub\\s.dll\n[END]\n");
-        ASSERT_TRUE(other.AnswerDownload(dl));
-        ASSERT_TRUE(other.WaitForQuit());
-        EXPECT_EQ(Installed("sub\\s.dll"), other.Object()->m_aDownloads[0].szPath);
-        EXPECT_TRUE(FileExists(Installed("sub\\s.dll")));
-        DeleteTree(Installed("sub"));
-    }
-}
-
-TEST_F(Actions, FailedCopyReportsAndEndsTheScriptSilently)
-{
-    std::string dl = Downloaded("a.tmp", "x");
-    Run("[DL]\nhttp://x/a.dll\n[ACTIONS]\nCOPY:1;nofolder\\a.dll\n[TEXT]\n1;never\n[END]\n", { dl });
-    EXPECT_EQ(FailureCalls({ "SRCFILE=" + dl, "DSTFILE=" + Installed("nofolder\\a.dll") }, 3), LastCalls(7));
-    EXPECT_FALSE(h.host.Has("SetParameter TEXTMSG=never"));
-    EXPECT_FALSE(Ended()) << "no CmptOut: the server stays";
-    EXPECT_FALSE(h.host.QuitSeen());
-    EXPECT_TRUE(FileExists(dl)) << "the downloaded file stays where it was";
-    EXPECT_EQ(SECTION_NONE, h.Object()->m_nSection);
-}
 
 TEST_F(Actions, BadIndexShowsAMessageTitledAsWrittenAndTheScriptGoesOn)
 {
@@ -127,58 +78,17 @@ TEST_F(Actions, BadIndexShowsAMessageTitledAsWrittenAndTheScriptGoesOn)
     EXPECT_TRUE(Ended()) << "the script went on to its end";
 }
 
-TEST_F(Actions, MakeFolder)
-{
-    std::string a = Downloaded("a.tmp", "a");
-    CreateDirectoryA(Installed("data").c_str(), NULL);
-    Run("[DL]\nhttp://x/a\n[ACTIONS]\nMD:1;data\nMD:1;a\\b\n[END]\n", { a });
-    EXPECT_EQ(FailureCalls({ "DIR=" + Installed("a\\b") }, 6), LastCalls(6))
-        << "an existing folder is fine; a nested one whose parent is missing fails";
-    EXPECT_FALSE(Ended());
-}
-
-TEST_F(Actions, RegistryWritesNumbersAndTextWithoutIndexTest)
-{
-    const char *key = "HKEY_CURRENT_USER\\Software\\VurTest\\Actions";
-    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\VurTest\\Actions");
-    Run(std::string("[ACTIONS]\n") +
-        "REGISTRY:0;" + key + ";Count;I;12\n"
-        "registry:77;" + key + ";Mode;s;a;b\n"
-        "REGISTRY:0;" + key + ";;S;default\n"
-        "REGISTRY:0;" + key + ";Neg;I;-1\n"
-        "REGISTRY:0;" + key + ";Other;X;1\n"
-        "REGISTRY:0;" + key + ";Short;S\n"
-        "[END]\n", {});
-    HKEY hKey;
-    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\VurTest\\Actions", 0, KEY_READ, &hKey));
-    DWORD dw = 0, cb = sizeof dw, type = 0;
-    EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(hKey, "Count", NULL, &type, (BYTE *)&dw, &cb));
-    EXPECT_EQ((DWORD)REG_DWORD, type);
-    EXPECT_EQ(12u, dw);
-    cb = sizeof dw;
-    RegQueryValueExA(hKey, "Neg", NULL, &type, (BYTE *)&dw, &cb);
-    EXPECT_EQ(0xFFFFFFFFu, dw);
-    char sz[64];
-    cb = sizeof sz;
-    EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(hKey, "Mode", NULL, &type, (BYTE *)sz, &cb));
-    EXPECT_EQ((DWORD)REG_SZ, type);
-    EXPECT_STREQ("a;b", sz);
-    cb = sizeof sz;
-    EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(hKey, "", NULL, &type, (BYTE *)sz, &cb));
-    EXPECT_STREQ("default", sz);
-    EXPECT_NE(ERROR_SUCCESS, RegQueryValueExA(hKey, "Other", NULL, NULL, NULL, NULL)) << "unknown type";
-    EXPECT_NE(ERROR_SUCCESS, RegQueryValueExA(hKey, "Short", NULL, NULL, NULL, NULL)) << "too few fields";
-    RegCloseKey(hKey);
-    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\VurTest");
-    EXPECT_TRUE(h.dialogs.Take().empty());
-    EXPECT_TRUE(Ended()) << "REGISTRY never fails";
-}
-
 TEST_F(Actions, UnknownKeywordsAndLinesOutsideTheGrammarDoNothing)
 {
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\VurTest\\Actions");
     std::string a = Downloaded("a.tmp", "a");
-    Run("[DL]\nhttp://x/a\n[ACTIONS]\nCOPY :1;x.dll\nMOVE:1;x.dll\nno colon at all\n:1;x.dll\n[END]\n", { a });
+    const char *key = "HKEY_CURRENT_USER\\Software\\VurTest\\Actions";
+    Run(std::string("[DL]\nhttp://x/a\n[ACTIONS]\nCOPY :1;x.dll\nMOVE:1;x.dll\nno colon at all\n:1;x.dll\n") +
+        "REGISTRY:0;" + key + ";Short;S\n[END]\n", { a });
     EXPECT_FALSE(FileExists(Installed("x.dll")));
+    HKEY hKey = NULL;
+    EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\VurTest\\Actions", 0, KEY_READ, &hKey))
+        << "a REGISTRY line with too few fields writes nothing";
     EXPECT_TRUE(FileExists(a));
     EXPECT_TRUE(h.dialogs.Take().empty());
     EXPECT_TRUE(Ended());
