@@ -1,34 +1,90 @@
 // What the sysops tests share: where the built fixtures are, whether the
-// tests run under Wine, and small file-time helpers.
+// tests run under Wine, file contents, and file times read and written with
+// sharing (so that the product's share-mode-0 opens play no part).
 #ifndef VUR_TEST_SYSOPSFIXTURES_H
 #define VUR_TEST_SYSOPSFIXTURES_H
 
+#include "support/testfiles.h"
+#include "support/testmain.h"
 #include <windows.h>
+#include <stdio.h>
 #include <string>
 
 // A fixture built beside the test program, in its fixtures folder.
-std::string FixturePath(const std::string &name);
+inline std::string FixturePath(const std::string &name)
+{
+    std::string path = ThisProgramPath();
+    return path.substr(0, path.find_last_of('\\') + 1) + "fixtures\\" + name;
+}
 
-// True under Wine (ntdll exports wine_get_version), for the checks that
-// name a difference of Wine from Windows.
-bool RunningOnWine();
+// True under Wine, for the checks that name a difference from Windows.
+inline bool RunningOnWine()
+{
+    return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != NULL;
+}
 
-// The creation time that reading a file's times gives after ftCreation and
-// ftLastWrite were set. Wine difference: on a Unix file system Wine keeps
-// no creation time of its own; it reports the last-write time as the
-// creation time and drops a creation time that is set.
-FILETIME CreationTimeAsRead(const FILETIME &ftCreation, const FILETIME &ftLastWrite);
+inline std::string FileText(const std::string &path)
+{
+    std::string bytes;
+    return ReadFileBytes(path, &bytes) ? bytes : "(unreadable)";
+}
 
-ULONGLONG FileTimeToU64(const FILETIME &ft);
-FILETIME U64ToFileTime(ULONGLONG u);
-FILETIME MakeUtcTime(WORD wYear, WORD wMonth, WORD wDay, WORD wHour, WORD wMinute, WORD wSecond);
-std::string FileTimeText(const FILETIME &ft);
+inline ULONGLONG FileTimeToU64(const FILETIME &ft) { return ((ULONGLONG)ft.dwHighDateTime << 32) | ft.dwLowDateTime; }
+inline FILETIME U64ToFileTime(ULONGLONG u) { return FILETIME{(DWORD)u, (DWORD)(u >> 32)}; }
 
-// The three times of a file, read with sharing so that nothing interferes.
+inline FILETIME MakeUtcTime(WORD wYear, WORD wMonth, WORD wDay, WORD wHour, WORD wMinute, WORD wSecond)
+{
+    SYSTEMTIME st = {wYear, wMonth, 0, wDay, wHour, wMinute, wSecond, 0};
+    FILETIME ft = {0, 0};
+    SystemTimeToFileTime(&st, &ft);
+    return ft;
+}
+
+inline std::string FileTimeText(const FILETIME &ft)
+{
+    SYSTEMTIME st;
+    char sz[64] = "(no time)";
+    if (FileTimeToU64(ft) && FileTimeToSystemTime(&ft, &st))
+        snprintf(sz, sizeof sz, "%02u/%02u/%04u %02u:%02u:%02u.%03u", st.wDay, st.wMonth, st.wYear, st.wHour,
+                 st.wMinute, st.wSecond, st.wMilliseconds);
+    return sz;
+}
+
+// The creation time that reading gives after ftCreation and ftLastWrite
+// were set. Wine difference: on a Unix file system Wine keeps no creation
+// time of its own; it reports the last-write time as the creation time and
+// drops a creation time that is set.
+inline FILETIME CreationTimeAsRead(const FILETIME &ftCreation, const FILETIME &ftLastWrite)
+{
+    return RunningOnWine() ? ftLastWrite : ftCreation;
+}
+
 struct FileTimes {
     FILETIME ftCreation, ftLastAccess, ftLastWrite;
 };
-bool ReadFileTimes(const std::string &path, FileTimes *pTimes);
-bool WriteFileTimes(const std::string &path, const FILETIME *pftCreation, const FILETIME *pftLastWrite);
+
+inline HANDLE OpenShared(const std::string &path, DWORD dwAccess)
+{
+    return CreateFileA(path.c_str(), dwAccess, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING, 0, NULL);
+}
+
+inline bool ReadFileTimes(const std::string &path, FileTimes *pTimes)
+{
+    HANDLE h = OpenShared(path, GENERIC_READ);
+    BOOL ok = h != INVALID_HANDLE_VALUE &&
+              GetFileTime(h, &pTimes->ftCreation, &pTimes->ftLastAccess, &pTimes->ftLastWrite);
+    if (h != INVALID_HANDLE_VALUE)
+        CloseHandle(h);
+    return ok != FALSE;
+}
+
+inline bool WriteFileTimes(const std::string &path, const FILETIME *pftCreation, const FILETIME *pftLastWrite)
+{
+    HANDLE h = OpenShared(path, GENERIC_WRITE);
+    BOOL ok = h != INVALID_HANDLE_VALUE && SetFileTime(h, pftCreation, NULL, pftLastWrite);
+    if (h != INVALID_HANDLE_VALUE)
+        CloseHandle(h);
+    return ok != FALSE;
+}
 
 #endif
