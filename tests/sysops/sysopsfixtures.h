@@ -6,18 +6,14 @@
 
 #include "support/testfiles.h"
 #include "support/testmain.h"
-#include <windows.h>
 #include <stdio.h>
-#include <string>
 
-// A fixture built beside the test program, in its fixtures folder.
 inline std::string FixturePath(const std::string &name)
 {
     std::string path = ThisProgramPath();
     return path.substr(0, path.find_last_of('\\') + 1) + "fixtures\\" + name;
 }
 
-// True under Wine, for the checks that name a difference from Windows.
 inline bool RunningOnWine()
 {
     return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != NULL;
@@ -50,40 +46,40 @@ inline std::string FileTimeText(const FILETIME &ft)
     return sz;
 }
 
-// The creation time that reading gives after ftCreation and ftLastWrite
-// were set. Wine difference: on a Unix file system Wine keeps no creation
-// time of its own; it reports the last-write time as the creation time and
-// drops a creation time that is set.
+// Wine difference: on a Unix file system Wine keeps no creation time of its
+// own; it reports the last-write time as the creation time and drops a
+// creation time that is set.
 inline FILETIME CreationTimeAsRead(const FILETIME &ftCreation, const FILETIME &ftLastWrite)
 {
     return RunningOnWine() ? ftLastWrite : ftCreation;
 }
-
-struct FileTimes {
-    FILETIME ftCreation, ftLastAccess, ftLastWrite;
-};
 
 inline HANDLE OpenShared(const std::string &path, DWORD dwAccess)
 {
     return CreateFileA(path.c_str(), dwAccess, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING, 0, NULL);
 }
 
+struct FileTimes {
+    FILETIME ftCreation, ftLastAccess, ftLastWrite;
+};
+
 inline bool ReadFileTimes(const std::string &path, FileTimes *pTimes)
 {
     HANDLE h = OpenShared(path, GENERIC_READ);
-    BOOL ok = h != INVALID_HANDLE_VALUE &&
-              GetFileTime(h, &pTimes->ftCreation, &pTimes->ftLastAccess, &pTimes->ftLastWrite);
-    if (h != INVALID_HANDLE_VALUE)
-        CloseHandle(h);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    BOOL ok = GetFileTime(h, &pTimes->ftCreation, &pTimes->ftLastAccess, &pTimes->ftLastWrite);
+    CloseHandle(h);
     return ok != FALSE;
 }
 
 inline bool WriteFileTimes(const std::string &path, const FILETIME *pftCreation, const FILETIME *pftLastWrite)
 {
     HANDLE h = OpenShared(path, GENERIC_WRITE);
-    BOOL ok = h != INVALID_HANDLE_VALUE && SetFileTime(h, pftCreation, NULL, pftLastWrite);
-    if (h != INVALID_HANDLE_VALUE)
-        CloseHandle(h);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    BOOL ok = SetFileTime(h, pftCreation, NULL, pftLastWrite);
+    CloseHandle(h);
     return ok != FALSE;
 }
 
