@@ -4,12 +4,17 @@
 #define VUR_TEST_REGTESTKEYS_H
 
 #include <windows.h>
+#include <stdio.h>
 #include <string>
 
 // HKCU\Software\VurTest: the private tree of the registrar tests.
 #define TEST_KEY_PATH "Software\\VurTest"
 
-void DeleteTestTree(HKEY hRoot, const std::string &path);
+inline void DeleteTestTree(HKEY hRoot, const std::string &path)
+{
+    RegDeleteTreeA(hRoot, path.c_str());
+    RegDeleteKeyA(hRoot, path.c_str());
+}
 
 // Deletes root\path with everything below it now and when the object goes.
 struct PrivateKeyTree {
@@ -19,20 +24,93 @@ struct PrivateKeyTree {
     ~PrivateKeyTree() { DeleteTestTree(hRoot, path); }
 };
 
-bool KeyExists(HKEY hRoot, const std::string &path);
-int CountSubkeys(HKEY hRoot, const std::string &path);   // -1: no key
-// Sets a REG_SZ value (name "" for the default value); creates the key.
-bool SetTestString(HKEY hRoot, const std::string &path, const char *pszName, const std::string &value);
+// -1: no key.
+inline int CountSubkeys(HKEY hRoot, const std::string &path)
+{
+    HKEY hKey;
+    DWORD cSubkeys = 0;
+    if (RegOpenKeyExA(hRoot, path.c_str(), 0, KEY_READ, &hKey) != ERROR_SUCCESS)
+        return -1;
+    RegQueryInfoKeyA(hKey, NULL, NULL, NULL, &cSubkeys, NULL, NULL, NULL, NULL, NULL, NULL, NULL);
+    RegCloseKey(hKey);
+    return (int)cSubkeys;
+}
 
-// "<type>:<data>" of a value: text for REG_SZ, decimal for REG_DWORD,
-// hexadecimal bytes for the others; "(none)" when it cannot be read.
-std::string ReadTestValue(HKEY hRoot, const std::string &path, const char *pszName);
+inline bool KeyExists(HKEY hRoot, const std::string &path)
+{
+    return CountSubkeys(hRoot, path) >= 0;
+}
+
+// Sets a REG_SZ value (name "" for the default value); creates the key.
+inline bool SetTestString(HKEY hRoot, const std::string &path, const char *pszName, const std::string &value)
+{
+    return RegSetKeyValueA(hRoot, path.c_str(), pszName, REG_SZ, value.c_str(), (DWORD)value.size() + 1) ==
+           ERROR_SUCCESS;
+}
+
+// "<type>:<data>": text for REG_SZ (with anything behind its NUL), decimal
+// for REG_DWORD, hexadecimal bytes for the others.
+inline std::string FormatTestValue(DWORD dwType, const BYTE *pData, DWORD cb)
+{
+    if (dwType == REG_SZ) {
+        std::string text((const char *)pData, cb);
+        return "REG_SZ:" + (!text.empty() && text.back() == '\0' ? text.substr(0, cb - 1) : text + "(no NUL)");
+    }
+    if (dwType == REG_DWORD && cb == 4)
+        return "REG_DWORD:" + std::to_string(*(const DWORD *)pData);
+    char sz[16];
+    snprintf(sz, sizeof sz, "type%lu:", (unsigned long)dwType);
+    std::string text = sz;
+    for (DWORD i = 0; i < cb; i++) {
+        snprintf(sz, sizeof sz, "%02X", pData[i]);
+        text += sz;
+    }
+    return text;
+}
+
+// One value as FormatTestValue shows it; "(none)" when it cannot be read.
+inline std::string ReadTestValue(HKEY hRoot, const std::string &path, const char *pszName)
+{
+    HKEY hKey;
+    if (RegOpenKeyExA(hRoot, path.c_str(), 0, KEY_READ, &hKey) != ERROR_SUCCESS)
+        return "(none)";
+    BYTE abData[8192];
+    DWORD cb = sizeof abData, dwType = 0;
+    LONG l = RegQueryValueExA(hKey, pszName, NULL, &dwType, abData, &cb);
+    RegCloseKey(hKey);
+    return l == ERROR_SUCCESS ? FormatTestValue(dwType, abData, cb) : "(none)";
+}
 
 // Every key from root\path down with its values, one line each, in
 // enumeration order; "" when the key does not exist.
-std::string DumpTestTree(HKEY hRoot, const std::string &path);
+inline std::string DumpTestTree(HKEY hRoot, const std::string &path)
+{
+    HKEY hKey;
+    if (RegOpenKeyExA(hRoot, path.c_str(), 0, KEY_READ, &hKey) != ERROR_SUCCESS)
+        return "";
+    std::string out = path + "\n";
+    char szName[512];
+    BYTE abData[8192];
+    DWORD cchName = sizeof szName, cb = sizeof abData, dwType = 0;
+    for (DWORD i = 0; RegEnumValueA(hKey, i, szName, &cchName, NULL, &dwType, abData, &cb) == ERROR_SUCCESS; i++) {
+        out += "  [" + std::string(szName) + "] " + FormatTestValue(dwType, abData, cb) + "\n";
+        cchName = sizeof szName;
+        cb = sizeof abData;
+    }
+    cchName = sizeof szName;
+    for (DWORD i = 0; RegEnumKeyExA(hKey, i, szName, &cchName, NULL, NULL, NULL, NULL) == ERROR_SUCCESS; i++) {
+        out += DumpTestTree(hRoot, path + "\\" + szName);
+        cchName = sizeof szName;
+    }
+    RegCloseKey(hKey);
+    return out;
+}
 
 // A script whose body is run inside HKCU\Software\VurTest (both kept).
-std::string UnderTestKey(const std::string &body);
+inline std::string UnderTestKey(const std::string &body)
+{
+    return "HKCU\r\n{\r\n\tNoRemove Software\r\n\t{\r\n\t\tNoRemove VurTest\r\n\t\t{\r\n" + body +
+           "\r\n\t\t}\r\n\t}\r\n}\r\n";
+}
 
 #endif
