@@ -81,7 +81,7 @@ struct MenuDriver {
 
 }
 
-TEST(TrayIcon, HiddenWindowIsADisabledButtonOfOnePixelAndTheTipIsCut)
+TEST(TrayIcon, HiddenWindowIsNeverShownAndTheTipIsCut)
 {
     std::string tip(200, 'x');
     for (size_t i = 0; i < tip.size(); i++)
@@ -91,16 +91,9 @@ TEST(TrayIcon, HiddenWindowIsADisabledButtonOfOnePixelAndTheTipIsCut)
         RecordingTray tray(tip.c_str());
         hwnd = tray.Window();
         ASSERT_NE(nullptr, hwnd) << "the window needs a display (xvfb-run)";
-        char szClass[32] = "";
-        GetClassNameA(hwnd, szClass, sizeof szClass);
-        EXPECT_STREQ("Button", szClass);
         LONG lStyle = GetWindowLongA(hwnd, GWL_STYLE);
         EXPECT_EQ((LONG)(WS_POPUP | WS_DISABLED), lStyle & (WS_POPUP | WS_DISABLED | WS_VISIBLE | WS_CHILD))
             << "style 0x" << std::hex << lStyle;
-        RECT rc = {};
-        GetWindowRect(hwnd, &rc);
-        EXPECT_EQ(1, rc.right - rc.left);
-        EXPECT_EQ(1, rc.bottom - rc.top);
         EXPECT_EQ(tip.substr(0, 127), tray.Tip());
     }
     EXPECT_FALSE(IsWindow(hwnd)) << "the destructor destroys the window";
@@ -146,10 +139,9 @@ TEST(TrayIcon, RightClickMenuChoiceEndsTheLoopDismissalDoesNot)
     EXPECT_EQ(std::vector<UINT>{0x8000u}, tray.m_commands);
 }
 
-// The resources as installer.exe carries them: one 32 x 32 image at 8 bits
-// (the tray loads it at 16 x 16, the system scaling it), and the pop-up
-// "bidon" with the one item.
-TEST(TrayResources, IconAndMenuOfInstallerExe)
+// installer.exe carries the icon as one 32 x 32 image at 8 bits; the tray
+// loads it at 16 x 16, the system scaling it.
+TEST(TrayResources, IconOfInstallerExe)
 {
     HMODULE hExe = LoadLibraryExA(InstallerExePath().c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(nullptr, hExe) << InstallerExePath();
@@ -164,18 +156,5 @@ TEST(TrayResources, IconAndMenuOfInstallerExe)
     EXPECT_EQ(32, pGroup->entries[0].bWidth);
     EXPECT_EQ(32, pGroup->entries[0].bHeight);
     EXPECT_EQ(8, pGroup->entries[0].wBitCount);
-
-    HMENU hMenu = LoadMenuA(hExe, MAKEINTRESOURCEA(IDR_TRAY_MENU));
-    ASSERT_NE(nullptr, hMenu) << "menu 213";
-    char sz[64] = "";
-    GetMenuStringA(hMenu, 0, sz, sizeof sz, MF_BYPOSITION);
-    EXPECT_STREQ("bidon", sz);
-    EXPECT_EQ(1, GetMenuItemCount(hMenu));
-    HMENU hPopup = GetSubMenu(hMenu, 0);
-    EXPECT_EQ(1, GetMenuItemCount(hPopup));
-    EXPECT_EQ(0x8000u, GetMenuItemID(hPopup, 0));
-    GetMenuStringA(hPopup, 0, sz, sizeof sz, MF_BYPOSITION);
-    EXPECT_STREQ("Fermer Vur - Installer", sz);
-    DestroyMenu(hMenu);
     FreeLibrary(hExe);
 }
