@@ -37,29 +37,20 @@ protected:
 
 TEST_F(ProgramsTest, RunsExactlyTheCommandLineGivenOrNothing)
 {
-    std::string viaLine = "\"" + program + "\" via the line", missing = dir / "missing.exe";
-    std::string notProgram = FixturePath("small.bin");
+    char szLine[] = "first \"second arg\" /x";
+    EXPECT_EQ(1u, RunProgramAndWait(program.c_str(), szLine, INFINITE)) << "exit code 1 is still a success";
+    EXPECT_EQ("first \"second arg\" /x", Recorded()) << "the path is not put in front";
+    EXPECT_EQ(1u, RunProgramAndWait(program.c_str(), NULL, 10000));
     // No command line: the platform makes one of the path. Wine difference:
     // Wine puts it in quotes; Windows takes the path as it is.
-    std::string pathAsLine = RunningOnWine() ? "\"" + program + "\"" : program;
-    const struct {
-        const char *pszPath, *pszLine;
-        UINT uExpected;             // exit code 1 is still a success
-        std::string recorded;       // the path is not put in front of the line
-    } cases[] = {
-        {program.c_str(), "first \"second arg\" /x", 1, "first \"second arg\" /x"},
-        {program.c_str(), NULL, 1, pathAsLine},
-        {missing.c_str(), "x", 0, "(not run)"},
-        {notProgram.c_str(), "x", 0, "(not run)"},
-        // No path: the command line must not be taken as the program to run.
-        {NULL, viaLine.c_str(), 0, "(not run)"},
-        {"", viaLine.c_str(), 0, "(not run)"},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(std::string(c.pszPath ? c.pszPath : "(null)") + " / " + (c.pszLine ? c.pszLine : "(null)"));
-        std::string line = c.pszLine ? c.pszLine : "";
-        EXPECT_EQ(c.uExpected, RunProgramAndWait(c.pszPath, c.pszLine ? &line[0] : NULL, 10000));
-        EXPECT_EQ(c.recorded, Recorded());
+    EXPECT_EQ(RunningOnWine() ? "\"" + program + "\"" : program, Recorded());
+
+    // No path: the command line must not be taken as the program to run.
+    std::string line = "\"" + program + "\" via the line", missing = dir / "missing.exe", notProgram = FixturePath("small.bin");
+    for (const char *pszPath : { missing.c_str(), notProgram.c_str(), "", (const char *)NULL }) {
+        SCOPED_TRACE(pszPath ? pszPath : "(null)");
+        EXPECT_EQ(0u, RunProgramAndWait(pszPath, &line[0], 10000));
+        EXPECT_EQ("(not run)", Recorded());
     }
 }
 

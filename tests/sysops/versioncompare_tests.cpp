@@ -1,6 +1,8 @@
-// VersionTextAtLeast on texts, FileVersionAtLeast on libraries whose
-// version resources windres built from fixtures/versionres.rc.
+// VersionTextAtLeast on texts, FileVersionAtLeast and the copy by version
+// on libraries whose version resources windres built from versionres.rc.
 #include "sysops/versioncompare.h"
+#include "sysops/conditionalcopy.h"
+#include "sysops/filecopy.h"
 #include "sysopsfixtures.h"
 #include <gtest/gtest.h>
 #include <string.h>
@@ -50,14 +52,20 @@ TEST(VersionTextAtLeast, Table)
     EXPECT_STREQ("3, 1, 2, 1, 2", szLong);
 }
 
-TEST(FileVersionAtLeast, Table)
+// Each row also runs the copy by version over a copy of the file: it
+// replaces exactly the files that are not at least the wanted version.
+TEST(FileVersionAtLeast, TableWithTheCopyByVersion)
 {
+    TempDir dir;
+    std::string source = dir / "download.dl_", dest = dir / "installed.dll";
+    ASSERT_TRUE(WriteFileBytes(source, FileText(FixturePath("small.bin_"))));
     static const struct {
         const char *pszFile, *pszWanted;
         const char *pszTranslation;   // NULL: the default 040904E4
         UINT uExpected;
     } s_aCases[] = {
         {"ver_us_1015.dll", "1, 0, 1, 5", NULL, 1},
+        {"ver_us_1015.dll", "1, 0, 1, 4", NULL, 1},
         {"ver_us_1015.dll", "1, 0, 2, 0", NULL, 0},
         {"ver_us_1015.dll", "9, 9, 9, 9", NULL, 0},          // not the numeric FILEVERSION
         {"ver_us_1015.dll", "1, 0, 1, 5", "040904E4", 1},
@@ -73,9 +81,17 @@ TEST(FileVersionAtLeast, Table)
         char szWanted[64];
         strcpy(szWanted, c.pszWanted);
         EXPECT_EQ(c.uExpected, FileVersionAtLeast(FixturePath(c.pszFile).c_str(), szWanted, c.pszTranslation));
+        DeleteFileA(dest.c_str());
+        CopyFileA(FixturePath(c.pszFile).c_str(), dest.c_str(), FALSE);
+        EXPECT_EQ(1u, CopyIfOlderVersion(source.c_str(), dest.c_str(), szWanted, c.pszTranslation));
+        EXPECT_EQ(!c.uExpected, FileText(dest) == FileText(FixturePath("small.bin"))) << "copied";
         EXPECT_STREQ(c.pszWanted, szWanted);
     }
-    char szWanted[] = "1, 0, 1, 5";
+    // Only a failed copy gives 0, with the copy's result.
+    char szWanted[] = "1, 0, 2, 0";
+    EXPECT_EQ(0u, CopyIfOlderVersion(source.c_str(), (dir / "nofolder\\x.dll").c_str(), szWanted, NULL));
+    EXPECT_GT(0, g_lLastCopyResult);
+    strcpy(szWanted, "1, 0, 1, 5");
     EXPECT_EQ(0u, FileVersionAtLeast(NULL, szWanted, NULL));
 
     // The query path "\StringFileInfo\" + translation + "\FileVersion" is
