@@ -16,6 +16,7 @@ TEST(CommandLineScan, SwitchesMatchOnlyAsTheWholeRestOfTheLine)
         // Anything after the switch, a single blank included, and it serves.
         { "installer.exe /RegServer ", SWITCH_NONE },
         { "installer.exe /RegServer /s", SWITCH_NONE },
+        { "installer.exe -UnregServer now", SWITCH_NONE },
         { "installer.exe /RegServerX", SWITCH_NONE },
         { "installer.exe -Embedding", SWITCH_NONE },           // what COM adds
         // A switch character inside the path is passed over; a real switch

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 #include <stdio.h>
+#include <string.h>
 #include <string>
 
 // HKCU\Software\VurTest: the private tree of the registrar tests.
@@ -77,8 +78,14 @@ inline std::string ReadTestValue(HKEY hRoot, const std::string &path, const char
     BYTE abData[8192];
     DWORD cb = sizeof abData, dwType = 0;
     LONG l = RegQueryValueExA(hKey, pszName, NULL, &dwType, abData, &cb);
+    // The ANSI query adds a NUL to a text stored without one: the size of
+    // the wide form tells.
+    std::wstring name(pszName, pszName + strlen(pszName));
+    DWORD cbWide = 2 * cb;
+    if (l == ERROR_SUCCESS && dwType == REG_SZ)
+        RegQueryValueExW(hKey, name.c_str(), NULL, NULL, NULL, &cbWide);
     RegCloseKey(hKey);
-    return l == ERROR_SUCCESS ? FormatTestValue(dwType, abData, cb) : "(none)";
+    return l == ERROR_SUCCESS ? FormatTestValue(dwType, abData, cbWide == 2 * cb ? cb : cb - 1) : "(none)";
 }
 
 // Every key from root\path down with its values, one line each, in

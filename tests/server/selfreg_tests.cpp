@@ -101,7 +101,7 @@ TEST(RegistryResources, LoadFailuresGiveTheLastError)
     // A positive code e gives 0x80070000 + (e & 0xFFFF); zero and negative
     // values (HRESULTs already) stay as they are.
     static const struct { DWORD dwError; HRESULT hr; } s_aForms[] = {
-        { 0, 0 }, { ERROR_FILE_NOT_FOUND, (HRESULT)0x80070002 }, { 0x12345, (HRESULT)0x80072345 },
+        { 0, 0 }, { ERROR_FILE_NOT_FOUND, (HRESULT)0x80070002 }, { 0x9ABCD, (HRESULT)0x8007ABCD },
         { 0x80004005, (HRESULT)0x80004005 },
     };
     for (const auto &c : s_aForms) {

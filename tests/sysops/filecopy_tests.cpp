@@ -107,6 +107,7 @@ TEST(ExpandCopyFile, FailuresLeaveTheFilesAsTheyWereAndGiveTheirHandlesBack)
     EXPECT_FALSE(FileExists(dir / "held.tx_")) << "a copy went to the compressed name";
     for (int i = 0; i < 20; i++)
         ASSERT_EQ(1u, ExpandCopyFile(small.c_str(), fresh.c_str())) << "copy " << i << " after the failures";
+    EXPECT_EQ(FileText(FixturePath("small.bin")), FileText(fresh)) << "expanded after the failures";
 }
 
 TEST(ExpandCopyFile, DamagedCompressedFiles)
