@@ -92,7 +92,7 @@ TEST(RegistrarExpand, Variables)
 TEST_F(RegistrarTest, QuotingAndValueTypes)
 {
     static const struct {
-        const char *pszSpec;     // what follows "val v = "
+        const char *pszTypeAndValue;     // what follows "val v = "
         const char *pszStored;
     } cases[] = {
         { "s 'it''s'", "REG_SZ:it's" },
@@ -110,8 +110,8 @@ TEST_F(RegistrarTest, QuotingAndValueTypes)
         { "b ''", "type3:" },
     };
     for (const auto &c : cases) {
-        SCOPED_TRACE(c.pszSpec);
-        ASSERT_EQ(S_OK, RunScript(UnderTestKey(std::string("K\r\n{\r\nval v = ") + c.pszSpec + "\r\n}"), TRUE));
+        SCOPED_TRACE(c.pszTypeAndValue);
+        ASSERT_EQ(S_OK, RunScript(UnderTestKey(std::string("K\r\n{\r\nval v = ") + c.pszTypeAndValue + "\r\n}"), TRUE));
         EXPECT_EQ(c.pszStored, ReadTestValue(HKEY_CURRENT_USER, Key("K"), "v"));
         DeleteTestTree(HKEY_CURRENT_USER, Key("K"));
     }

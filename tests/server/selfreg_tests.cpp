@@ -265,17 +265,13 @@ TEST_F(SelfRegTest, TlbBesideTheProgram)
         ModuleScope scope(hModule, s_aInstallerTable);
         ITypeLib *pTypeLib = (ITypeLib *)0x1;
         BSTR bstrPath = (BSTR)0x1;
-        HRESULT hr = LoadModuleTypeLib(&pTypeLib, &bstrPath);
-        if (c.pszTlb) {
-            EXPECT_EQ(S_OK, hr);
-            EXPECT_EQ(Wide(dir / c.pszTlb), bstrPath ? bstrPath : L"");
-            if (pTypeLib)
-                pTypeLib->Release();
-            SysFreeString(bstrPath);
-        } else {
-            EXPECT_EQ(TYPE_E_CANTLOADLIBRARY, hr);
-            EXPECT_EQ(nullptr, pTypeLib);
-            EXPECT_EQ(nullptr, bstrPath);
+        EXPECT_EQ(c.pszTlb ? S_OK : TYPE_E_CANTLOADLIBRARY, LoadModuleTypeLib(&pTypeLib, &bstrPath));
+        EXPECT_EQ(c.pszTlb ? Wide(dir / c.pszTlb) : L"(none)", bstrPath ? bstrPath : L"(none)");
+        EXPECT_EQ(c.pszTlb != NULL, pTypeLib != NULL) << "the type library";
+        if (pTypeLib)
+            pTypeLib->Release();
+        SysFreeString(bstrPath);
+        if (!c.pszTlb) {
             EXPECT_EQ(TYPE_E_CANTLOADLIBRARY, RegisterModuleTypeLib());
             EXPECT_EQ(TYPE_E_CANTLOADLIBRARY, UnregisterModuleTypeLib());
         }
