@@ -1,315 +1,161 @@
 // Tests of self-registration: the REGISTRY resources of installer.exe, their
 // registration and removal under HKEY_CLASSES_ROOT, the class table walk
-// and the type library. They run the real installer.exe's resources: it is
-// loaded as the module that g_module describes.
+// and the type library. installer.exe is loaded as the module that
+// g_module describes (its entry point is not run), as in the running server.
 #include "server/selfreg.h"
 #include "server/registrar.h"
 #include "server/servermodule.h"
 #include "resources/resource_ids.h"
 #include "regtestkeys.h"
+#include "serverfixture.h"
 #include "support/testfiles.h"
 #include "support/testmain.h"
 #include <gtest/gtest.h>
 
-#define APPID_KEY "AppID\\{63C43600-34EF-11D2-94F6-204C4F4F5020}"
-#define APPID_EXE_KEY "AppID\\Installer.EXE"
+#define APPID "{63C43600-34EF-11D2-94F6-204C4F4F5020}"
 #define CLASS_KEY "CLSID\\{63C43601-34EF-11D2-94F6-204C4F4F5020}"
 #define TYPELIB_KEY "TypeLib\\{63C43602-34EF-11D2-94F6-204C4F4F5020}"
 
 static const CLSID CLSID_InstallerClass = { 0x63C43601, 0x34EF, 0x11D2, { 0x94, 0xF6, 0x20, 0x4C, 0x4F, 0x4F, 0x50, 0x20 } };
 
-// Every key that registering the two scripts makes of its own.
-static const char *const s_apszOwnKeys[] = {
-    APPID_KEY, APPID_EXE_KEY, "VUR.Installer.1", "VUR.Installer", CLASS_KEY,
-};
-
-// A file of the build tree, named relative to this program's folder.
-static std::string BuildTreeFile(const char *pszRelative)
+static std::wstring Wide(const std::string &text)
 {
-    std::string self = ThisProgramPath();
-    std::string path = self.substr(0, self.rfind('\\') + 1) + pszRelative;
-    char szFull[MAX_PATH];
-    DWORD n = GetFullPathNameA(path.c_str(), sizeof szFull, szFull, NULL);
-    return n && n < sizeof szFull ? std::string(szFull) : path;
-}
-
-static std::string InstallerPath()
-{
-    return BuildTreeFile("..\\..\\server\\installer.exe");
-}
-
-static std::string ModulePath(HMODULE hModule)
-{
-    char szPath[MAX_PATH];
-    DWORD n = GetModuleFileNameA(hModule, szPath, sizeof szPath);
-    return std::string(szPath, n < sizeof szPath ? n : 0);
+    WCHAR wsz[MAX_PATH];
+    return MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wsz, MAX_PATH) ? wsz : L"";
 }
 
 static std::string ShortPath(const std::string &path)
 {
-    char szShort[MAX_PATH];
-    DWORD n = GetShortPathNameA(path.c_str(), szShort, sizeof szShort);
-    return n && n < sizeof szShort ? std::string(szShort) : path;
+    char sz[MAX_PATH];
+    DWORD n = GetShortPathNameA(path.c_str(), sz, sizeof sz);
+    return n && n < sizeof sz ? sz : path;
 }
 
-static std::wstring Wide(const std::string &text)
+// Every key that the two scripts make of their own, with its values.
+static const char *const s_apszOwnKeys[] = { "AppID\\" APPID, "AppID\\Installer.EXE", "VUR.Installer.1", "VUR.Installer", CLASS_KEY };
+static std::string OwnKeys()
 {
-    WCHAR wsz[MAX_PATH];
-    int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wsz, MAX_PATH);
-    return n ? std::wstring(wsz) : std::wstring();
+    std::string dump;
+    for (const char *pszKey : s_apszOwnKeys)
+        dump += DumpTestTree(HKEY_CLASSES_ROOT, pszKey);
+    return dump;
 }
 
-static std::string Narrow(const WCHAR *pwsz)
-{
-    char sz[MAX_PATH * 2];
-    int n = WideCharToMultiByte(CP_ACP, 0, pwsz, -1, sz, sizeof sz, NULL, NULL);
-    return n ? std::string(sz) : std::string();
-}
-
-// Points g_module at a module (and a class table) for the length of a test.
-class ModuleScope {
-public:
+// Points g_module at a module and a class table for the length of a scope.
+struct ModuleScope {
+    ServerModule saved = g_module;
     ModuleScope(HMODULE hModule, ClassEntry *pTable)
-        : m_hOld(g_module.hInstance), m_pOldTable(g_module.pClassTable)
     {
         g_module.hInstance = hModule;
         g_module.pClassTable = pTable;
     }
-    ~ModuleScope()
-    {
-        g_module.hInstance = m_hOld;
-        g_module.pClassTable = m_pOldTable;
-    }
-
-private:
-    HINSTANCE m_hOld;
-    ClassEntry *m_pOldTable;
+    ~ModuleScope() { g_module = saved; }
 };
-
-// The test program's own copy of the type library marshals the interfaces
-// of the other tests: register it again after a test removed the library.
-static void RestoreTestTypeLib()
-{
-    ITypeLib *pTypeLib = NULL;
-    if (SUCCEEDED(LoadTypeLibEx(Wide(ThisProgramPath()).c_str(), REGKIND_REGISTER, &pTypeLib)))
-        pTypeLib->Release();
-}
 
 static ClassEntry s_aInstallerTable[] = {
     { &CLSID_InstallerClass, UpdateInstallerRegistry, NULL, NULL, NULL, 0, NULL, NULL, NULL },
-    { NULL, NULL, NULL, NULL, NULL, 0, NULL, NULL, NULL },
+    {},
 };
 
-// installer.exe loaded as a module (its entry point is not run), so that
-// GetModuleFileNameA names it, as in the running server. The registration
-// entries of the server are removed before and after each test.
+// The server's own keys are removed before and after each test; the test
+// program's copy of the type library, which marshals the interfaces of the
+// other tests, is registered again afterwards.
 class SelfRegTest : public ::testing::Test {
 protected:
+    HMODULE m_hInstaller = LoadLibraryA(InstallerExePath().c_str());
+    ModuleScope m_scope{m_hInstaller, s_aInstallerTable};
+    std::string m_server = ShortPath(InstallerExePath());
     void SetUp() override
     {
-        RemoveOwnKeys();
-        m_hInstaller = LoadLibraryA(InstallerPath().c_str());
-        ASSERT_NE(nullptr, m_hInstaller) << InstallerPath() << " error " << GetLastError();
-        m_pScope = new ModuleScope(m_hInstaller, s_aInstallerTable);
+        ASSERT_NE(nullptr, m_hInstaller) << InstallerExePath();
+        TearDown();
     }
     void TearDown() override
     {
-        delete m_pScope;
-        if (m_hInstaller)
-            FreeLibrary(m_hInstaller);
-        RemoveOwnKeys();
-    }
-    static void RemoveOwnKeys()
-    {
         for (const char *pszKey : s_apszOwnKeys)
             DeleteTestTree(HKEY_CLASSES_ROOT, pszKey);
+        ITypeLib *pTypeLib = NULL;
+        if (SUCCEEDED(LoadTypeLibEx(Wide(ThisProgramPath()).c_str(), REGKIND_REGISTER, &pTypeLib)))
+            pTypeLib->Release();
     }
-
-    HMODULE m_hInstaller = NULL;
-    ModuleScope *m_pScope = NULL;
+    ~SelfRegTest() { FreeLibrary(m_hInstaller); }
+    static HRESULT ApplyBoth(BOOL bRegister)
+    {
+        HRESULT hr = ApplyRegistryResource(IDR_REGISTRY_APPID, bRegister);
+        return FAILED(hr) ? hr : ApplyRegistryResource(IDR_REGISTRY_CLASS, bRegister);
+    }
 };
-
-// ---- the resources ----------------------------------------------------------
-
-TEST(RegistryResources, KeepTheirBytes)
-{
-    // The registration tests below check what the scripts say; this checks
-    // their form: exact sizes, CR LF line ends, TAB indentation, no NUL.
-    HMODULE hModule = LoadLibraryExA(InstallerPath().c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
-    ASSERT_NE(nullptr, hModule) << InstallerPath();
-    static const struct {
-        UINT nId;
-        DWORD cb;
-        int nLines;
-    } cases[] = {
-        { IDR_REGISTRY_APPID, 181, 11 },
-        { IDR_REGISTRY_CLASS, 477, 21 },
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.nId);
-        HRSRC hResource = FindResourceA(hModule, MAKEINTRESOURCEA(c.nId), "REGISTRY");
-        ASSERT_NE(nullptr, hResource);
-        ASSERT_EQ(c.cb, SizeofResource(hModule, hResource));
-        std::string text((const char *)LockResource(LoadResource(hModule, hResource)), c.cb);
-        EXPECT_EQ(0u, text.find("HKCR\r\n{\r\n\t"));
-        EXPECT_EQ(c.cb - 3, text.rfind("}\r\n"));
-        EXPECT_EQ(std::string::npos, text.find('\0'));
-        EXPECT_EQ(std::string::npos, text.find("    "));
-        int nLines = 0;
-        for (size_t i = 0; i < text.size(); i++) {
-            if (text[i] == '\n') {
-                EXPECT_EQ('\r', text[i - 1]) << "line " << nLines;
-                nLines++;
-            }
-        }
-        EXPECT_EQ(c.nLines, nLines);
-    }
-    FreeLibrary(hModule);
-}
 
 TEST(RegistryResources, LoadFailuresGiveTheLastError)
 {
     Registrar r;
-    std::string installer = InstallerPath();
-    static const struct {
-        const char *pszWhat;
-        const char *pszFile;   // NULL: installer.exe
-        UINT nId;
-        const char *pszType;
-        DWORD dwError;         // 0: whatever LoadLibraryExA reports
-    } cases[] = {
-        { "no such file", "C:\\no\\such\\vurfile.exe", 100, "REGISTRY", 0 },
-        { "no such id", NULL, 102, "REGISTRY", ERROR_RESOURCE_NAME_NOT_FOUND },
-        { "no such type", NULL, 100, "REGISTRI", ERROR_RESOURCE_TYPE_NOT_FOUND },
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.pszWhat);
-        std::string file = c.pszFile ? c.pszFile : installer;
-        DWORD dwError = c.dwError;
-        if (!dwError) {
-            SetLastError(0xdeadbeef);
-            EXPECT_EQ(nullptr, LoadLibraryExA(file.c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE));
-            dwError = GetLastError();
-            EXPECT_NE(0xdeadbeefu, dwError);
-        }
-        EXPECT_EQ(HRESULT_FROM_WIN32(dwError), r.RunRegistryScriptResource(Wide(file).c_str(), c.nId, c.pszType, FALSE));
-    }
+    std::wstring installer = Wide(InstallerExePath());
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(nullptr, LoadLibraryExA("C:\\no\\such\\vurfile.exe", NULL, LOAD_LIBRARY_AS_DATAFILE));
+    DWORD dwNoFile = GetLastError();
+    EXPECT_NE(0xdeadbeefu, dwNoFile);
+    EXPECT_EQ(HRESULT_FROM_WIN32(dwNoFile), r.RunRegistryScriptResource(L"C:\\no\\such\\vurfile.exe", 100, "REGISTRY", FALSE));
+    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_RESOURCE_NAME_NOT_FOUND), r.RunRegistryScriptResource(installer.c_str(), 102, "REGISTRY", FALSE));
+    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_RESOURCE_TYPE_NOT_FOUND), r.RunRegistryScriptResource(installer.c_str(), 100, "REGISTRI", FALSE));
     EXPECT_EQ(E_POINTER, r.RunRegistryScriptResource(NULL, 100, "REGISTRY", FALSE));
-}
-
-TEST(RegistryResources, LastErrorForm)
-{
-    static const struct {
-        DWORD dwError;
-        HRESULT hr;
-    } cases[] = {
-        { 0, 0 },
-        { ERROR_FILE_NOT_FOUND, (HRESULT)0x80070002 },
-        { 0x12345, (HRESULT)0x80072345 },
-        { 0x80004005, (HRESULT)0x80004005 },    // already an HRESULT
+    // A positive code e gives 0x80070000 + (e & 0xFFFF); zero and negative
+    // values (HRESULTs already) stay as they are.
+    static const struct { DWORD dwError; HRESULT hr; } s_aForms[] = {
+        { 0, 0 }, { ERROR_FILE_NOT_FOUND, (HRESULT)0x80070002 }, { 0x9ABCD, (HRESULT)0x8007ABCD },
+        { 0x80004005, (HRESULT)0x80004005 },
     };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.dwError);
+    for (const auto &c : s_aForms) {
         SetLastError(c.dwError);
-        EXPECT_EQ(c.hr, HresultFromLastError());
+        EXPECT_EQ(c.hr, HresultFromLastError()) << "last error 0x" << std::hex << c.dwError;
     }
 }
 
-// ---- registering the scripts --------------------------------------------------
-
-TEST_F(SelfRegTest, RegisterWritesTheEntries)
+// Registering writes exactly these entries, with the 8.3 form of
+// the path ("installer.exe" has no 8.3 name of its own); registering again
+// gives the same state: the class key is made afresh, other keys are
+// opened and rewritten.
+TEST_F(SelfRegTest, RegisterWritesExactlyTheEntriesTwice)
 {
-    ASSERT_EQ(S_OK, ApplyRegistryResource(IDR_REGISTRY_APPID, TRUE));
-    ASSERT_EQ(S_OK, ApplyRegistryResource(IDR_REGISTRY_CLASS, TRUE));
-    std::string server = ShortPath(ModulePath(m_hInstaller));
-    static const struct {
-        const char *pszKey;
-        const char *pszValue;
-        const char *pszData;   // NULL: the server's path
-    } rows[] = {
-        { APPID_KEY, "", "Installer" },
-        { APPID_EXE_KEY, "AppID", "{63C43600-34EF-11D2-94F6-204C4F4F5020}" },
-        { "VUR.Installer.1", "", "Installer Class" },
-        { "VUR.Installer.1\\CLSID", "", "{63C43601-34EF-11D2-94F6-204C4F4F5020}" },
-        { "VUR.Installer", "", "Installer Class" },
-        { "VUR.Installer\\CurVer", "", "VUR.Installer.1" },
-        { CLASS_KEY, "", "Installer Class" },
-        { CLASS_KEY, "AppID", "{63C43600-34EF-11D2-94F6-204C4F4F5020}" },
-        { CLASS_KEY "\\ProgID", "", "VUR.Installer.1" },
-        { CLASS_KEY "\\VersionIndependentProgID", "", "VUR.Installer" },
-        { CLASS_KEY "\\LocalServer32", "", NULL },
-    };
-    for (const auto &row : rows) {
-        SCOPED_TRACE(std::string(row.pszKey) + " [" + row.pszValue + "]");
-        EXPECT_EQ("REG_SZ:" + std::string(row.pszData ? row.pszData : server.c_str()),
-                  ReadTestValue(HKEY_CLASSES_ROOT, row.pszKey, row.pszValue));
-    }
-    // The 8.3 form of the path: "installer.exe" has no 8.3 name of its own.
-    EXPECT_NE(ModulePath(m_hInstaller), server);
-    EXPECT_EQ(std::string::npos, server.find("installer.exe")) << server;
-    // Nothing else: no extra values or keys.
-    EXPECT_EQ(1, CountValues(HKEY_CLASSES_ROOT, APPID_KEY));
-    EXPECT_EQ(0, CountSubkeys(HKEY_CLASSES_ROOT, APPID_KEY));
-    EXPECT_EQ(1, CountValues(HKEY_CLASSES_ROOT, APPID_EXE_KEY));
-    EXPECT_EQ(2, CountValues(HKEY_CLASSES_ROOT, CLASS_KEY));
-    EXPECT_EQ(3, CountSubkeys(HKEY_CLASSES_ROOT, CLASS_KEY));
-}
-
-TEST_F(SelfRegTest, RegisteringTwiceGivesTheSameState)
-{
-    ASSERT_EQ(S_OK, ApplyRegistryResource(IDR_REGISTRY_APPID, TRUE));
-    ASSERT_EQ(S_OK, ApplyRegistryResource(IDR_REGISTRY_CLASS, TRUE));
-    std::string first;
-    for (const char *pszKey : s_apszOwnKeys)
-        first += DumpTestTree(HKEY_CLASSES_ROOT, pszKey);
-
-    // The class key is made afresh; other keys are opened and rewritten.
+    const std::string expected =
+        "AppID\\" APPID "\n  [] REG_SZ:Installer\n"
+        "AppID\\Installer.EXE\n  [AppID] REG_SZ:" APPID "\n"
+        "VUR.Installer.1\n  [] REG_SZ:Installer Class\n"
+        "VUR.Installer.1\\CLSID\n  [] REG_SZ:{63C43601-34EF-11D2-94F6-204C4F4F5020}\n"
+        "VUR.Installer\n  [] REG_SZ:Installer Class\n"
+        "VUR.Installer\\CurVer\n  [] REG_SZ:VUR.Installer.1\n"
+        CLASS_KEY "\n  [] REG_SZ:Installer Class\n  [AppID] REG_SZ:" APPID "\n"
+        CLASS_KEY "\\LocalServer32\n  [] REG_SZ:" + m_server + "\n"
+        CLASS_KEY "\\ProgID\n  [] REG_SZ:VUR.Installer.1\n"
+        CLASS_KEY "\\VersionIndependentProgID\n  [] REG_SZ:VUR.Installer\n";
+    EXPECT_EQ(std::string::npos, m_server.find("installer.exe")) << m_server;
+    ASSERT_EQ(S_OK, ApplyBoth(TRUE));
+    EXPECT_EQ(expected, OwnKeys());
     ASSERT_TRUE(SetTestString(HKEY_CLASSES_ROOT, CLASS_KEY "\\Stray", "", "stray"));
     ASSERT_TRUE(SetTestString(HKEY_CLASSES_ROOT, CLASS_KEY, "Stray", "stray"));
     ASSERT_TRUE(SetTestString(HKEY_CLASSES_ROOT, "VUR.Installer", "", "changed"));
-    ASSERT_EQ(S_OK, ApplyRegistryResource(IDR_REGISTRY_APPID, TRUE));
-    ASSERT_EQ(S_OK, ApplyRegistryResource(IDR_REGISTRY_CLASS, TRUE));
-    std::string second;
-    for (const char *pszKey : s_apszOwnKeys)
-        second += DumpTestTree(HKEY_CLASSES_ROOT, pszKey);
-    EXPECT_EQ(first, second);
+    ASSERT_EQ(S_OK, ApplyBoth(TRUE));
+    EXPECT_EQ(expected, OwnKeys()) << "registered twice";
 }
 
+// Unregistering, in the order of "UnregServer" (the application id first),
+// removes the own keys and nothing else: AppID and CLSID keep their other
+// entries. A ProgID key that lost its subkey (only its default value left)
+// is removed at once, its block passed over, and the rest still handled.
 TEST_F(SelfRegTest, UnregisterRemovesExactlyTheEntries)
 {
-    ASSERT_EQ(S_OK, ApplyRegistryResource(IDR_REGISTRY_APPID, TRUE));
-    ASSERT_EQ(S_OK, ApplyRegistryResource(IDR_REGISTRY_CLASS, TRUE));
-    PrivateKeyTree foreignApp(HKEY_CLASSES_ROOT, "AppID\\{VurTest-Foreign}");
-    PrivateKeyTree foreignClass(HKEY_CLASSES_ROOT, "CLSID\\{VurTest-Foreign}");
-    ASSERT_TRUE(SetTestString(HKEY_CLASSES_ROOT, "AppID\\{VurTest-Foreign}", "", "f"));
-    ASSERT_TRUE(SetTestString(HKEY_CLASSES_ROOT, "CLSID\\{VurTest-Foreign}", "", "f"));
-
-    // In the order of "UnregServer": the application id first.
-    EXPECT_EQ(S_OK, ApplyRegistryResource(IDR_REGISTRY_APPID, FALSE));
-    EXPECT_EQ(S_OK, UnregisterServer(FALSE, NULL));
-    for (const char *pszKey : s_apszOwnKeys)
-        EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, pszKey)) << pszKey;
-    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "AppID\\{VurTest-Foreign}"));
-    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "CLSID\\{VurTest-Foreign}"));
-}
-
-TEST_F(SelfRegTest, UnregisterWithNothingOrPartlyRegistered)
-{
-    int nAppIds = CountSubkeys(HKEY_CLASSES_ROOT, "AppID");
-    int nClasses = CountSubkeys(HKEY_CLASSES_ROOT, "CLSID");
+    int nAppIds = CountSubkeys(HKEY_CLASSES_ROOT, "AppID"), nClasses = CountSubkeys(HKEY_CLASSES_ROOT, "CLSID");
     ASSERT_LT(0, nClasses);
-    EXPECT_EQ(S_OK, ApplyRegistryResource(IDR_REGISTRY_APPID, FALSE));
-    EXPECT_EQ(S_OK, UnregisterServer(FALSE, NULL));
-    EXPECT_EQ(nAppIds, CountSubkeys(HKEY_CLASSES_ROOT, "AppID"));
-    EXPECT_EQ(nClasses, CountSubkeys(HKEY_CLASSES_ROOT, "CLSID"));
-
-    // A ProgID key that lost its subkey (only its default value is left) is
-    // removed at once, its block passed over, and the rest still handled.
-    ASSERT_EQ(S_OK, ApplyRegistryResource(IDR_REGISTRY_CLASS, TRUE));
-    DeleteTestTree(HKEY_CLASSES_ROOT, "VUR.Installer.1\\CLSID");
-    EXPECT_EQ(S_OK, ApplyRegistryResource(IDR_REGISTRY_CLASS, FALSE));
-    for (const char *pszKey : s_apszOwnKeys)
-        EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, pszKey)) << pszKey;
+    for (const char *pszState : { "nothing registered", "registered", "partly registered" }) {
+        SCOPED_TRACE(pszState);
+        ASSERT_TRUE(pszState[0] == 'n' || ApplyBoth(TRUE) == S_OK);
+        if (pszState[0] == 'p')
+            DeleteTestTree(HKEY_CLASSES_ROOT, "VUR.Installer.1\\CLSID");
+        EXPECT_EQ(S_OK, ApplyRegistryResource(IDR_REGISTRY_APPID, FALSE));
+        EXPECT_EQ(S_OK, UnregisterServer(FALSE, NULL));
+        EXPECT_EQ("", OwnKeys());
+        EXPECT_EQ(nAppIds, CountSubkeys(HKEY_CLASSES_ROOT, "AppID"));
+        EXPECT_EQ(nClasses, CountSubkeys(HKEY_CLASSES_ROOT, "CLSID"));
+    }
 }
 
 // ---- the class table ------------------------------------------------------------
@@ -333,12 +179,11 @@ static const CLSID s_clsidFirst = { 1, 0, 0, { 0, 0, 0, 0, 0, 0, 0, 1 } };
 static const CLSID s_clsidDescribed = { 2, 0, 0, { 0, 0, 0, 0, 0, 0, 0, 2 } };
 static const CLSID s_clsidLast = { 1, 0, 0, { 0, 0, 0, 0, 0, 0, 0, 3 } };
 static const CLSID s_clsidNone = { 1, 0, 0, { 0, 0, 0, 0, 0, 0, 0, 4 } };
-
 static ClassEntry s_aRecordingTable[] = {
     { &s_clsidFirst, Record<'F'>, NULL, NULL, NULL, 0, NULL, NULL, NULL },
     { &s_clsidDescribed, Record<'D'>, NULL, NULL, NULL, 0, Describe, NULL, NULL },
     { &s_clsidLast, Record<'L'>, NULL, NULL, NULL, 0, NULL, NULL, NULL },
-    { NULL, NULL, NULL, NULL, NULL, 0, NULL, NULL, NULL },
+    {},
 };
 
 TEST(ClassTable, EntriesAreSelectedAndFailuresStop)
@@ -365,8 +210,7 @@ TEST(ClassTable, EntriesAreSelectedAndFailuresStop)
         s_calls.clear();
         s_hrFirst = c.hrFirst;
         s_hrLast = c.hrLast;
-        HRESULT hr = c.bRegister ? RegisterServer(FALSE, c.pclsid) : UnregisterServer(FALSE, c.pclsid);
-        EXPECT_EQ(c.hr, hr);
+        EXPECT_EQ(c.hr, c.bRegister ? RegisterServer(FALSE, c.pclsid) : UnregisterServer(FALSE, c.pclsid));
         EXPECT_EQ(c.pszCalls, s_calls);
     }
     ModuleScope empty(GetModuleHandleA(NULL), NULL);
@@ -376,88 +220,58 @@ TEST(ClassTable, EntriesAreSelectedAndFailuresStop)
 
 // ---- the type library -------------------------------------------------------------
 
-class TypeLibTest : public SelfRegTest {
-protected:
-    void TearDown() override
-    {
-        SelfRegTest::TearDown();
-        RestoreTestTypeLib();
-    }
-};
-
-TEST_F(TypeLibTest, RegisterServerWritesClassAndTypeLibrary)
+TEST_F(SelfRegTest, TypeLibraryIsRegisteredAfterTheClassesAndRemovedOnRequest)
 {
     DeleteTestTree(HKEY_CLASSES_ROOT, TYPELIB_KEY);
+    {
+        ModuleScope failing(m_hInstaller, s_aRecordingTable);
+        s_hrFirst = E_ACCESSDENIED;
+        EXPECT_EQ(E_ACCESSDENIED, RegisterServer(TRUE, NULL));
+        EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, TYPELIB_KEY)) << "registered after a failing class";
+    }
     EXPECT_EQ(S_OK, RegisterServer(TRUE, NULL));
-    EXPECT_EQ("REG_SZ:Installer Class", ReadTestValue(HKEY_CLASSES_ROOT, CLASS_KEY, ""));
-    std::string server = ModulePath(m_hInstaller);
-    std::string folder = server.substr(0, server.rfind('\\') + 1);
+    std::string server = InstallerExePath(), folder = server.substr(0, server.rfind('\\') + 1);
     EXPECT_EQ("REG_SZ:Installer 1.0 Type Library", ReadTestValue(HKEY_CLASSES_ROOT, TYPELIB_KEY "\\1.0", ""));
     EXPECT_EQ("REG_SZ:" + server, ReadTestValue(HKEY_CLASSES_ROOT, TYPELIB_KEY "\\1.0\\0\\win64", ""));
     EXPECT_EQ("REG_SZ:" + folder, ReadTestValue(HKEY_CLASSES_ROOT, TYPELIB_KEY "\\1.0\\HELPDIR", ""));
-
-    // "UnregServer" keeps the type library.
-    EXPECT_EQ(S_OK, UnregisterServer(FALSE, NULL));
-    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, CLASS_KEY));
-    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, TYPELIB_KEY "\\1.0"));
     EXPECT_EQ(S_OK, UnregisterServer(TRUE, NULL));
+    EXPECT_EQ("", OwnKeys());
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, TYPELIB_KEY "\\1.0"));
 }
 
-TEST_F(TypeLibTest, FailingClassLeavesTheTypeLibraryAlone)
-{
-    DeleteTestTree(HKEY_CLASSES_ROOT, TYPELIB_KEY);
-    ModuleScope scope(m_hInstaller, s_aRecordingTable);
-    s_calls.clear();
-    s_hrFirst = E_ACCESSDENIED;
-    EXPECT_EQ(E_ACCESSDENIED, RegisterServer(TRUE, NULL));
-    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, TYPELIB_KEY));
-    s_hrFirst = S_OK;
-    s_hrLast = E_FAIL;
-    EXPECT_EQ(S_OK, UnregisterServer(TRUE, NULL)) << "nothing to remove";
-}
-
-TEST_F(TypeLibTest, TlbBesideTheProgram)
+TEST_F(SelfRegTest, TlbBesideTheProgram)
 {
     // Copies of a module without a type library: the ".tlb" replaces the
     // extension, or the last dot of a folder name when the file has none.
     TempDir dir;
-    std::string fixture = BuildTreeFile("notypelib.dll");
-    std::string tlb = BuildTreeFile("..\\..\\resources\\generated\\installer.tlb");
-    std::string dotted = dir / "a.b";
-    ASSERT_TRUE(CreateDirectoryA(dotted.c_str(), NULL));
+    std::string self = ThisProgramPath(), here = self.substr(0, self.rfind('\\') + 1);
+    std::string fixture = here + "notypelib.dll", tlb = here + "..\\..\\resources\\generated\\installer.tlb";
+    ASSERT_TRUE(CreateDirectoryA((dir / "a.b").c_str(), NULL));
     static const struct {
         const char *pszModule;     // relative to the temp folder
         const char *pszLoadName;   // as given to LoadLibraryA
-        const char *pszTlb;        // NULL: no .tlb file
-        const char *pszFound;      // NULL: nothing found
+        const char *pszTlb;        // NULL: no .tlb file, nothing found
     } cases[] = {
-        { "prog.dll", "prog.dll", "prog.tlb", "prog.tlb" },
-        { "a.b\\progfile", "a.b\\progfile.", "a.tlb", "a.tlb" },
-        { "none.dll", "none.dll", NULL, NULL },
+        { "prog.dll", "prog.dll", "prog.tlb" },
+        { "a.b\\progfile", "a.b\\progfile.", "a.tlb" },
+        { "none.dll", "none.dll", NULL },
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.pszModule);
         ASSERT_TRUE(CopyFileA(fixture.c_str(), (dir / c.pszModule).c_str(), FALSE)) << fixture;
-        if (c.pszTlb) {
-            ASSERT_TRUE(CopyFileA(tlb.c_str(), (dir / c.pszTlb).c_str(), FALSE)) << tlb;
-        }
+        ASSERT_TRUE(!c.pszTlb || CopyFileA(tlb.c_str(), (dir / c.pszTlb).c_str(), FALSE)) << tlb;
         HMODULE hModule = LoadLibraryA((dir / c.pszLoadName).c_str());
         ASSERT_NE(nullptr, hModule) << GetLastError();
         ModuleScope scope(hModule, s_aInstallerTable);
         ITypeLib *pTypeLib = (ITypeLib *)0x1;
         BSTR bstrPath = (BSTR)0x1;
-        HRESULT hr = LoadModuleTypeLib(&pTypeLib, &bstrPath);
-        if (c.pszFound) {
-            EXPECT_EQ(S_OK, hr);
-            EXPECT_EQ(dir / c.pszFound, Narrow(bstrPath ? bstrPath : L""));
-            if (pTypeLib)
-                pTypeLib->Release();
-            SysFreeString(bstrPath);
-        } else {
-            EXPECT_EQ(TYPE_E_CANTLOADLIBRARY, hr);
-            EXPECT_EQ(nullptr, pTypeLib);
-            EXPECT_EQ(nullptr, bstrPath);
+        EXPECT_EQ(c.pszTlb ? S_OK : TYPE_E_CANTLOADLIBRARY, LoadModuleTypeLib(&pTypeLib, &bstrPath));
+        EXPECT_EQ(c.pszTlb ? Wide(dir / c.pszTlb) : L"(none)", bstrPath ? bstrPath : L"(none)");
+        EXPECT_EQ(c.pszTlb != NULL, pTypeLib != NULL) << "the type library";
+        if (pTypeLib)
+            pTypeLib->Release();
+        SysFreeString(bstrPath);
+        if (!c.pszTlb) {
             EXPECT_EQ(TYPE_E_CANTLOADLIBRARY, RegisterModuleTypeLib());
             EXPECT_EQ(TYPE_E_CANTLOADLIBRARY, UnregisterModuleTypeLib());
         }
@@ -465,28 +279,14 @@ TEST_F(TypeLibTest, TlbBesideTheProgram)
     }
 }
 
-// ---- the program itself ---------------------------------------------------------
-
+// The process entry end to end: the switches' handling and exit codes.
 TEST_F(SelfRegTest, TheProgramRegistersAndUnregistersItself)
 {
-    std::string exe = "\"" + InstallerPath() + "\"";
-    std::string server = ShortPath(ModulePath(m_hInstaller));
-    std::string first;
-    for (const char *pszSwitch : { " /RegServer", " -regserver", " /REGSERVER" }) {
-        SCOPED_TRACE(pszSwitch);
-        EXPECT_EQ(0, RunAndWait(exe + pszSwitch, 60000)) << "the type library's result";
-        EXPECT_EQ("REG_SZ:" + server, ReadTestValue(HKEY_CLASSES_ROOT, CLASS_KEY "\\LocalServer32", ""));
-        std::string dump;
-        for (const char *pszKey : s_apszOwnKeys)
-            dump += DumpTestTree(HKEY_CLASSES_ROOT, pszKey);
-        if (first.empty())
-            first = dump;
-        EXPECT_EQ(first, dump) << "registering again gives the same state";
-    }
-    EXPECT_EQ(0, RunAndWait(exe + " /UnregServer", 60000));
-    for (const char *pszKey : s_apszOwnKeys)
-        EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, pszKey)) << pszKey;
-    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "AppID"));
-    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "CLSID"));
-    EXPECT_EQ(0, RunAndWait(exe + " -unregserver", 60000)) << "nothing left to remove";
+    std::string exe = "\"" + InstallerExePath() + "\"";
+    EXPECT_EQ(0, RunAndWait(exe + " /RegServer", 60000)) << "the type library's result";
+    EXPECT_EQ("REG_SZ:" + m_server, ReadTestValue(HKEY_CLASSES_ROOT, CLASS_KEY "\\LocalServer32", ""));
+    EXPECT_EQ("REG_SZ:Installer", ReadTestValue(HKEY_CLASSES_ROOT, "AppID\\" APPID, ""));
+    EXPECT_EQ(0, RunAndWait(exe + " -unregserver", 60000));
+    EXPECT_EQ("", OwnKeys());
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, TYPELIB_KEY "\\1.0")) << "\"UnregServer\" keeps the type library";
 }

@@ -40,10 +40,15 @@ std::string FileTimeText(const FILETIME &ft)
     return sz;
 }
 
+HANDLE OpenShared(const std::string &path, DWORD dwAccess)
+{
+    return CreateFileA(path.c_str(), dwAccess, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, NULL);
+}
+
 bool ReadFileTimes(const std::string &path, FileTimes *pTimes)
 {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
-                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    HANDLE h = OpenShared(path, GENERIC_READ);
     if (h == INVALID_HANDLE_VALUE)
         return false;
     BOOL ok = GetFileTime(h, &pTimes->ftCreation, &pTimes->ftLastAccess, &pTimes->ftLastWrite);
@@ -53,8 +58,7 @@ bool ReadFileTimes(const std::string &path, FileTimes *pTimes)
 
 bool WriteFileTimes(const std::string &path, const FILETIME *pftCreation, const FILETIME *pftLastWrite)
 {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
-                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    HANDLE h = OpenShared(path, GENERIC_WRITE);
     if (h == INVALID_HANDLE_VALUE)
         return false;
     BOOL ok = SetFileTime(h, pftCreation, NULL, pftLastWrite);

@@ -15,6 +15,10 @@ std::string FileTimeText(const FILETIME &ft);
 struct FileTimes {
     FILETIME ftCreation, ftLastAccess, ftLastWrite;
 };
+// Opens an existing file sharing it with every other handle (so that the
+// product's unshared opens are what a test sees fail).
+HANDLE OpenShared(const std::string &path, DWORD dwAccess);
+
 bool ReadFileTimes(const std::string &path, FileTimes *pTimes);
 bool WriteFileTimes(const std::string &path, const FILETIME *pftCreation, const FILETIME *pftLastWrite);
 

@@ -1,23 +1,10 @@
-// The four file-time operations: the caller's value is kept when a file
-// cannot be read, no time is ever written as zero, and each writer changes
-// only its own time.
+// The four file-time operations: each reads or writes only its own time,
+// no time is ever written as zero, and a file that cannot be opened (share
+// mode 0: any other handle to it) is left alone with the caller's value.
 #include "sysops/filetimes.h"
 #include "sysopsfixtures.h"
-#include "support/testfiles.h"
 #include <gtest/gtest.h>
 
-typedef void (*GetTimeProc)(const char *, FILETIME *);
-typedef void (*SetTimeProc)(const char *, FILETIME);
-
-static const struct {
-    const char *pszName;
-    GetTimeProc get;
-} s_aGetters[] = {
-    {"GetFileCreationTime", GetFileCreationTime},
-    {"GetFileLastWriteTime", GetFileLastWriteTime},
-};
-
-// A file with a known creation and last-write time.
 class FileTimesTest : public testing::Test {
 protected:
     TempDir dir;
@@ -31,96 +18,55 @@ protected:
     }
 };
 
-TEST_F(FileTimesTest, ReadersLeaveTheValueWhenTheFileCannotBeOpened)
-{
-    std::string held = dir / "held.txt";
-    ASSERT_TRUE(WriteFileBytes(held, "x"));
-    // Any other handle, even a sharing one, makes a share-mode-0 open fail.
-    HANDLE hHeld = CreateFileA(held.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
-                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-    ASSERT_NE(INVALID_HANDLE_VALUE, hHeld);
-
-    const std::string paths[] = {dir / "missing.txt", held, dir / "nofolder\\x.txt"};
-    for (const auto &getter : s_aGetters) {
-        for (const std::string &path : paths) {
-            SCOPED_TRACE(std::string(getter.pszName) + " " + path);
-            FILETIME ft = U64ToFileTime(0x0123456789abcdefull);
-            getter.get(path.c_str(), &ft);
-            EXPECT_EQ(0x0123456789abcdefull, FileTimeToU64(ft));
-        }
-        FILETIME ft = U64ToFileTime(42);
-        getter.get(NULL, &ft);
-        EXPECT_EQ(42u, FileTimeToU64(ft)) << getter.pszName << "(NULL)";
-        getter.get(held.c_str(), NULL);      // nowhere to write: nothing happens
-    }
-    CloseHandle(hHeld);
-}
-
-TEST_F(FileTimesTest, ReadersGiveTheirOwnTime)
+TEST_F(FileTimesTest, EachReadsAndWritesOnlyItsOwnNonZeroTime)
 {
     FILETIME ft = {0, 0};
     GetFileCreationTime(path.c_str(), &ft);
-    // (Under Wine the creation time reads as the last-write time.)
-    EXPECT_EQ(FileTimeText(CreationTimeAsRead(ftCreation, ftLastWrite)), FileTimeText(ft));
-    ft = U64ToFileTime(0);
+    EXPECT_EQ(FileTimeText(CreationTimeAsRead(ftCreation, ftLastWrite)), FileTimeText(ft)) << "creation";
     GetFileLastWriteTime(path.c_str(), &ft);
-    EXPECT_EQ(FileTimeText(ftLastWrite), FileTimeText(ft));
-}
+    EXPECT_EQ(FileTimeText(ftLastWrite), FileTimeText(ft)) << "last write";
 
-TEST_F(FileTimesTest, WritersChangeOnlyTheirTime)
-{
-    FileTimes before;
+    FileTimes before, after;
     ASSERT_TRUE(ReadFileTimes(path, &before));
-
-    FILETIME ftNew = MakeUtcTime(2005, 5, 5, 5, 5, 5);
-    SetFileLastWriteTime(path.c_str(), ftNew);
-    FileTimes after;
-    ASSERT_TRUE(ReadFileTimes(path, &after));
-    EXPECT_EQ(FileTimeText(ftNew), FileTimeText(after.ftLastWrite));
-    // (Under Wine the creation time reads as the last-write time.)
-    EXPECT_EQ(FileTimeText(CreationTimeAsRead(before.ftCreation, ftNew)), FileTimeText(after.ftCreation));
-    EXPECT_EQ(FileTimeText(before.ftLastAccess), FileTimeText(after.ftLastAccess));
-
-    FILETIME ftNewCreation = MakeUtcTime(1998, 4, 3, 2, 1, 0);
+    FILETIME ftNewWrite = MakeUtcTime(2005, 5, 5, 5, 5, 5), ftNewCreation = MakeUtcTime(1998, 4, 3, 2, 1, 0);
+    // Last write first: a creation writer that also wrote the last-write
+    // time would show, even under Wine.
+    SetFileLastWriteTime(path.c_str(), ftNewWrite);
     SetFileCreationTime(path.c_str(), ftNewCreation);
-    ASSERT_TRUE(ReadFileTimes(path, &after));
-    EXPECT_EQ(FileTimeText(CreationTimeAsRead(ftNewCreation, ftNew)), FileTimeText(after.ftCreation));
-    EXPECT_EQ(FileTimeText(ftNew), FileTimeText(after.ftLastWrite));
-    EXPECT_EQ(FileTimeText(before.ftLastAccess), FileTimeText(after.ftLastAccess));
-    EXPECT_EQ("x", [&] { std::string s; ReadFileBytes(path, &s); return s; }());
-}
-
-TEST_F(FileTimesTest, WritersNeverWriteAZeroTimeAndNeverCreateFiles)
-{
-    // All zero means no time: nothing is written.
-    SetFileLastWriteTime(path.c_str(), U64ToFileTime(0));
+    SetFileLastWriteTime(path.c_str(), U64ToFileTime(0));     // all zero: no time, nothing written
     SetFileCreationTime(path.c_str(), U64ToFileTime(0));
-    FileTimes after;
     ASSERT_TRUE(ReadFileTimes(path, &after));
-    EXPECT_EQ(FileTimeText(CreationTimeAsRead(ftCreation, ftLastWrite)), FileTimeText(after.ftCreation));
-    EXPECT_EQ(FileTimeText(ftLastWrite), FileTimeText(after.ftLastWrite));
+    EXPECT_EQ(FileTimeText(ftNewWrite), FileTimeText(after.ftLastWrite)) << "last write";
+    EXPECT_EQ(FileTimeText(CreationTimeAsRead(ftNewCreation, ftNewWrite)), FileTimeText(after.ftCreation));
+    EXPECT_EQ(FileTimeText(before.ftLastAccess), FileTimeText(after.ftLastAccess)) << "last access";
+    EXPECT_EQ("x", FileText(path));
 
     // A time whose low half is zero is a time (in 2015).
     FILETIME ftHighOnly = U64ToFileTime(0x01D0000000000000ull);
     SetFileLastWriteTime(path.c_str(), ftHighOnly);
     ASSERT_TRUE(ReadFileTimes(path, &after));
     EXPECT_EQ(FileTimeText(ftHighOnly), FileTimeText(after.ftLastWrite));
-
-    std::string missing = dir / "missing.txt";
-    SetFileLastWriteTime(missing.c_str(), ftLastWrite);
-    SetFileCreationTime(missing.c_str(), ftCreation);
-    EXPECT_FALSE(FileExists(missing));
-    SetFileLastWriteTime(NULL, ftLastWrite);
 }
 
-TEST_F(FileTimesTest, WritersSkipAFileHeldOpen)
+TEST_F(FileTimesTest, FilesThatCannotBeOpenedAreLeftAlone)
 {
-    HANDLE hHeld = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
-                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    HANDLE hHeld = OpenShared(path, GENERIC_READ);
     ASSERT_NE(INVALID_HANDLE_VALUE, hHeld);
-    SetFileLastWriteTime(path.c_str(), MakeUtcTime(2009, 9, 9, 9, 9, 9));
+    std::string missing = dir / "missing.txt", noFolder = dir / "nofolder\\x.txt";
+    for (const char *pszPath : {missing.c_str(), path.c_str(), noFolder.c_str(), (const char *)NULL}) {
+        SCOPED_TRACE(pszPath ? pszPath : "(null)");
+        for (auto get : {GetFileCreationTime, GetFileLastWriteTime}) {
+            FILETIME ft = U64ToFileTime(0x0123456789abcdefull);
+            get(pszPath, &ft);
+            EXPECT_EQ(0x0123456789abcdefull, FileTimeToU64(ft)) << "the caller's value";
+            get(pszPath, NULL);             // nowhere to write: nothing happens
+        }
+        SetFileLastWriteTime(pszPath, MakeUtcTime(2009, 9, 9, 9, 9, 9));
+        SetFileCreationTime(pszPath, MakeUtcTime(2009, 9, 9, 9, 9, 9));
+    }
     CloseHandle(hHeld);
     FileTimes after;
     ASSERT_TRUE(ReadFileTimes(path, &after));
-    EXPECT_EQ(FileTimeText(ftLastWrite), FileTimeText(after.ftLastWrite));
+    EXPECT_EQ(FileTimeText(ftLastWrite), FileTimeText(after.ftLastWrite)) << "a held file was stamped";
+    EXPECT_FALSE(FileExists(missing)) << "a writer created the file";
 }

@@ -1,19 +1,15 @@
 // RunProgramAndWait and RegisterComponentFile on the fixture program
 // (recordargs.exe records its command line, exits with 1) and the fixture
-// libraries (DllRegisterServer giving S_OK, S_FALSE, E_FAIL, or none).
+// libraries (registers.dll's DllRegisterServer returns what the test asks).
 #include "sysops/programs.h"
 #include "sysopsfixtures.h"
-#include "support/testfiles.h"
-#include "support/testmain.h"
 #include <gtest/gtest.h>
 
 // Waits on the named event given after the mode (ten seconds at most), so
 // that a test can leave it running past a time-out and then end it.
 VUR_CHILD_MODE(waitevent)
 {
-    if (argc < 3)
-        return 2;
-    HANDLE hEvent = OpenEventA(SYNCHRONIZE, FALSE, argv[2]);
+    HANDLE hEvent = argc < 3 ? NULL : OpenEventA(SYNCHRONIZE, FALSE, argv[2]);
     if (!hEvent)
         return 3;
     DWORD dw = WaitForSingleObject(hEvent, 10000);
@@ -24,52 +20,38 @@ VUR_CHILD_MODE(waitevent)
 class ProgramsTest : public testing::Test {
 protected:
     TempDir dir;
-    std::string record = dir / "record.txt";
-    std::string program = dir / "recordargs.exe";
+    std::string record = dir / "record.txt", program = dir / "recordargs.exe";
     void SetUp() override
     {
         ASSERT_TRUE(CopyFileA(FixturePath("recordargs.exe").c_str(), program.c_str(), FALSE));
         SetEnvironmentVariableA("VUR_RECORD_FILE", record.c_str());
-        SetEnvironmentVariableA("VUR_FIXTURE_REGISTERED", NULL);
     }
     void TearDown() override { SetEnvironmentVariableA("VUR_RECORD_FILE", NULL); }
-    std::string Recorded()
+    std::string Recorded()          // and forgets it
     {
-        std::string s;
-        if (!ReadFileBytes(record, &s))
-            return "(not run)";
-        return s;
+        std::string s = FileText(record);
+        DeleteFileA(record.c_str());
+        return s == "(unreadable)" ? "(not run)" : s;
     }
-    static bool Registered() { return GetEnvironmentVariableA("VUR_FIXTURE_REGISTERED", NULL, 0) != 0; }
 };
 
-TEST_F(ProgramsTest, RunsWithExactlyTheCommandLineGiven)
+TEST_F(ProgramsTest, RunsExactlyTheCommandLineGivenOrNothing)
 {
     char szLine[] = "first \"second arg\" /x";
     EXPECT_EQ(1u, RunProgramAndWait(program.c_str(), szLine, INFINITE)) << "exit code 1 is still a success";
     EXPECT_EQ("first \"second arg\" /x", Recorded()) << "the path is not put in front";
-    EXPECT_STREQ("first \"second arg\" /x", szLine);
-
-    DeleteFileA(record.c_str());
     EXPECT_EQ(1u, RunProgramAndWait(program.c_str(), NULL, 10000));
     // No command line: the platform makes one of the path. Wine difference:
     // Wine puts it in quotes; Windows takes the path as it is.
-    std::string expected = RunningOnWine() ? "\"" + program + "\"" : program;
-    EXPECT_EQ(expected, Recorded()) << "no command line: the platform uses the path";
-}
+    EXPECT_EQ(RunningOnWine() ? "\"" + program + "\"" : program, Recorded());
 
-TEST_F(ProgramsTest, ProgramsThatCannotStart)
-{
-    char szLine[] = "x";
-    DWORD dwStart = GetTickCount();
-    EXPECT_EQ(0u, RunProgramAndWait((dir / "missing.exe").c_str(), szLine, INFINITE));
-    EXPECT_EQ(0u, RunProgramAndWait((dir / "record.txt").c_str(), szLine, INFINITE));
-    EXPECT_LT(GetTickCount() - dwStart, 5000u) << "a missing program is not waited for";
     // No path: the command line must not be taken as the program to run.
-    std::string line = "\"" + program + "\" via the line";
-    EXPECT_EQ(0u, RunProgramAndWait(NULL, &line[0], 10000));
-    EXPECT_EQ(0u, RunProgramAndWait("", &line[0], 10000));
-    EXPECT_EQ("(not run)", Recorded());
+    std::string line = "\"" + program + "\" via the line", missing = dir / "missing.exe", notProgram = FixturePath("small.bin");
+    for (const char *pszPath : { missing.c_str(), notProgram.c_str(), "", (const char *)NULL }) {
+        SCOPED_TRACE(pszPath ? pszPath : "(null)");
+        EXPECT_EQ(0u, RunProgramAndWait(pszPath, &line[0], 10000));
+        EXPECT_EQ("(not run)", Recorded());
+    }
 }
 
 TEST_F(ProgramsTest, ATimeOutLeavesTheProgramRunning)
@@ -78,54 +60,41 @@ TEST_F(ProgramsTest, ATimeOutLeavesTheProgramRunning)
     wsprintfA(szEvent, "vur-sysops-release-%lu", GetCurrentProcessId());
     HANDLE hRelease = CreateEventA(NULL, TRUE, FALSE, szEvent);
     ASSERT_NE(nullptr, hRelease);
-    std::string self = ThisProgramPath();
-    std::string line = "\"" + self + "\" --child=waitevent " + szEvent;
-
+    std::string self = ThisProgramPath(), line = "\"" + self + "\" --child=waitevent " + szEvent;
     DWORD dwStart = GetTickCount();
     EXPECT_EQ(1u, RunProgramAndWait(self.c_str(), &line[0], 300));
-    DWORD dwElapsed = GetTickCount() - dwStart;
-    EXPECT_LT(dwElapsed, 5000u) << "waited past the time-out";
+    EXPECT_LT(GetTickCount() - dwStart, 5000u) << "waited past the time-out";
     SetEvent(hRelease);
     CloseHandle(hRelease);
 }
 
-TEST_F(ProgramsTest, RegistersAProgramWithRegserver)
+TEST_F(ProgramsTest, RegistersProgramsWithRegserverAndLibrariesThroughDllRegisterServer)
 {
-    EXPECT_EQ(1u, RegisterComponentFile(program.c_str()));
-    EXPECT_EQ("/regserver", Recorded());
-}
-
-// Only a lower-case final e makes a program: RECORD.EXE is loaded as a
-// library, has no DllRegisterServer and is not run.
-TEST_F(ProgramsTest, AnUpperCaseExeIsTriedAsALibrary)
-{
+    // Only a lower-case final e makes a program: RECORD.EXE is loaded as a
+    // library, has no DllRegisterServer and is not run.
     std::string upper = dir / "RECORD.EXE";
     ASSERT_TRUE(CopyFileA(program.c_str(), upper.c_str(), FALSE));
-    EXPECT_EQ(0u, RegisterComponentFile(upper.c_str()));
-    EXPECT_EQ("(not run)", Recorded());
-}
-
-TEST_F(ProgramsTest, RegistersLibrariesThroughDllRegisterServer)
-{
-    static const struct {
-        const char *pszFile;
+    const struct {
+        std::string path;
+        const char *pszResult;      // what DllRegisterServer returns
         UINT uExpected;
-        bool bCalled;
-    } s_aCases[] = {
-        {"reg_ok.dll", 1, true},
-        {"reg_false.dll", 1, true},      // S_FALSE is a success code
-        {"reg_fail.dll", 0, true},
-        {"plain.dll", 0, false},         // no entry point
-        {"text.txt", 0, false},          // not a library
-        {"missing.dll", 0, false},
+        const char *pszRecorded;    // the program's command line
+    } cases[] = {
+        {program, "0", 1, "/regserver"},
+        {upper, "0", 0, "(not run)"},
+        {FixturePath("registers.dll"), "0", 1, "(not run)"},
+        {FixturePath("registers.dll"), "1", 1, "(not run)"},        // S_FALSE succeeds
+        {FixturePath("registers.dll"), "80004005", 0, "(not run)"}, // E_FAIL
+        {FixturePath("ver_us_1015.dll"), "0", 0, "(not run)"},     // no entry point
+        {FixturePath("small.bin"), "0", 0, "(not run)"},           // not a library
+        {dir / "missing.dll", "0", 0, "(not run)"},
     };
-    for (const auto &c : s_aCases) {
-        SCOPED_TRACE(c.pszFile);
-        SetEnvironmentVariableA("VUR_FIXTURE_REGISTERED", NULL);
-        std::string path = FixturePath(c.pszFile);
-        EXPECT_EQ(c.uExpected, RegisterComponentFile(path.c_str()));
-        EXPECT_EQ(c.bCalled, Registered()) << "DllRegisterServer called";
-        EXPECT_EQ(nullptr, GetModuleHandleA(path.c_str())) << "the library is still loaded";
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.path + " returning " + c.pszResult);
+        SetEnvironmentVariableA("VUR_FIXTURE_REG_RESULT", c.pszResult);
+        EXPECT_EQ(c.uExpected, RegisterComponentFile(c.path.c_str()));
+        EXPECT_EQ(c.pszRecorded, Recorded());
+        EXPECT_EQ(nullptr, GetModuleHandleA(c.path.c_str())) << "the library is still loaded";
     }
     EXPECT_EQ(0u, RegisterComponentFile(NULL));
     EXPECT_EQ(0u, RegisterComponentFile(""));

@@ -1,20 +1,33 @@
-// What the sysops tests share: where the built fixtures are, and how Wine
-// reports a creation time (the file-time helpers are the shared ones).
+// What the sysops tests share: where the built fixtures are, file contents,
+// and how Wine reports a creation time (the file-time helpers are the shared
+// ones of tests/support).
 #ifndef VUR_TEST_SYSOPSFIXTURES_H
 #define VUR_TEST_SYSOPSFIXTURES_H
 
 #include <windows.h>
 #include <string>
+#include "support/testfiles.h"
 #include "support/testmain.h"
 #include "support/testtimes.h"
 
-// A fixture built beside the test program, in its fixtures folder.
-std::string FixturePath(const std::string &name);
+inline std::string FixturePath(const std::string &name)
+{
+    std::string path = ThisProgramPath();
+    return path.substr(0, path.find_last_of('\\') + 1) + "fixtures\\" + name;
+}
 
-// The creation time that reading a file's times gives after ftCreation and
-// ftLastWrite were set. Wine difference: on a Unix file system Wine keeps
-// no creation time of its own; it reports the last-write time as the
-// creation time and drops a creation time that is set.
-FILETIME CreationTimeAsRead(const FILETIME &ftCreation, const FILETIME &ftLastWrite);
+inline std::string FileText(const std::string &path)
+{
+    std::string bytes;
+    return ReadFileBytes(path, &bytes) ? bytes : "(unreadable)";
+}
+
+// Wine difference: on a Unix file system Wine keeps no creation time of its
+// own; it reports the last-write time as the creation time and drops a
+// creation time that is set.
+inline FILETIME CreationTimeAsRead(const FILETIME &ftCreation, const FILETIME &ftLastWrite)
+{
+    return RunningOnWine() ? ftLastWrite : ftCreation;
+}
 
 #endif

@@ -1,8 +1,9 @@
-// VersionTextAtLeast on texts, FileVersionAtLeast on libraries whose
-// version resources windres built from fixtures/versionres.rc.
+// VersionTextAtLeast on texts, FileVersionAtLeast and the copy by version
+// on libraries whose version resources windres built from versionres.rc.
 #include "sysops/versioncompare.h"
+#include "sysops/conditionalcopy.h"
+#include "sysops/filecopy.h"
 #include "sysopsfixtures.h"
-#include "support/testfiles.h"
 #include <gtest/gtest.h>
 #include <string.h>
 
@@ -17,71 +18,49 @@ TEST(VersionTextAtLeast, Table)
         {"1, 2, 0, 0", "1, 0, 9, 9", 1},          // the first field that differs decides
         {"1, 0, 9, 9", "1, 2, 0, 0", 0},
         {"2,0,0,0", "10,0,0,0", 0},               // numbers, not text
-        {"10,0,0,0", "9,9,9,9", 1},
         {"4, 0, 0, 950 (build)", "4, 0, 0, 950", 1}, // text after the fourth number
         {"4, 0, 0, 950 (build)", "4, 0, 0, 951", 0},
         {"1x, 0y, 1z, 5w", "1, 0, 1, 5", 1},      // anything after the digits is ignored
         {"1, 0, 1, 5, 7", "1, 0, 1, 5", 1},       // a fourth comma ends field 4's digits
-        {"-1, 0, 0, 0", "0, 0, 0, 0", 0},         // signed
-        {"2147483647, 0, 0, 0", "-2147483648, 0, 0, 0", 1},
+        {"2147483647, 0, 0, 0", "-2147483648, 0, 0, 0", 1},   // signed
         {", , , ", "0, 0, 0, 0", 1},              // empty fields read as 0
-        {"1.0.1.5", "1, 0, 1, 5", 0},             // fewer than three commas: not at least
-        {"9, 9, 9", "1, 0, 1, 5", 0},
+        // Fewer than three commas: not at least, and nothing is written.
+        {"1.0.1.5", "1, 0, 1, 5", 0},
         {"1, 0, 1, 5", "1.0.1.5", 0},
+        {"9, 9, 9", "1, 0, 1, 5", 0},
         {"", "", 0},
     };
     for (const auto &c : s_aCases) {
         SCOPED_TRACE(std::string(c.pszA) + " against " + c.pszB);
-        char szA[64], szB[64];
-        strcpy(szA, c.pszA);
-        strcpy(szB, c.pszB);
-        EXPECT_EQ(c.uExpected, VersionTextAtLeast(szA, szB));
-        EXPECT_STREQ(c.pszA, szA) << "a is not as it was";
-        EXPECT_STREQ(c.pszB, szB) << "b is not as it was";
+        // Sentinel-filled buffers: both must be exactly as they were.
+        char abA[32], abB[32];
+        memset(abA, 0xbd, sizeof abA);
+        memset(abB, 0xbd, sizeof abB);
+        memcpy(abA, c.pszA, strlen(c.pszA) + 1);
+        memcpy(abB, c.pszB, strlen(c.pszB) + 1);
+        std::string a(abA, sizeof abA), b(abB, sizeof abB);
+        EXPECT_EQ(c.uExpected, VersionTextAtLeast(abA, abB));
+        EXPECT_EQ(a, std::string(abA, sizeof abA)) << "a changed";
+        EXPECT_EQ(b, std::string(abB, sizeof abB)) << "b changed";
     }
-}
-
-TEST(VersionTextAtLeast, AbsentOrSharedTexts)
-{
     char szA[] = "1, 0, 1, 5";
     EXPECT_EQ(0u, VersionTextAtLeast(NULL, szA));
     EXPECT_EQ(0u, VersionTextAtLeast(szA, NULL));
-    EXPECT_EQ(0u, VersionTextAtLeast(NULL, NULL));
-    EXPECT_EQ(1u, VersionTextAtLeast(szA, szA));
-    EXPECT_STREQ("1, 0, 1, 5", szA);
     // b inside a: each text is put back before the other is cut.
     char szLong[] = "3, 1, 2, 1, 2";
     EXPECT_EQ(1u, VersionTextAtLeast(szLong, szLong + 3));
     EXPECT_STREQ("3, 1, 2, 1, 2", szLong);
 }
 
-// A text outside the format sits at the end of a sentinel-filled buffer:
-// nothing may be written into it or past it.
-TEST(VersionTextAtLeast, TextsWithFewerCommasAreNeverWritten)
+// Each row also runs the copy by version over a copy of the file: it
+// replaces exactly the files that are not at least the wanted version.
+TEST(FileVersionAtLeast, TableWithTheCopyByVersion)
 {
-    static const char *const s_apsz[] = {"1", "1,2", "1,2,3", "1.0.1.5", ""};
-    for (const char *psz : s_apsz) {
-        SCOPED_TRACE(psz);
-        char abA[32], abB[32];
-        memset(abA, 0xbd, sizeof abA);
-        memset(abB, 0xbd, sizeof abB);
-        size_t cch = strlen(psz);
-        memcpy(abA, psz, cch + 1);
-        strcpy(abB, "1, 0, 1, 5");
-        EXPECT_EQ(0u, VersionTextAtLeast(abA, abB));
-        EXPECT_EQ(0u, VersionTextAtLeast(abB, abA));
-        EXPECT_STREQ(psz, abA);
-        EXPECT_STREQ("1, 0, 1, 5", abB);
-        for (size_t i = cch + 1; i < sizeof abA; i++)
-            ASSERT_EQ((char)0xbd, abA[i]) << "byte " << i << " past the text was written";
-    }
-}
-
-TEST(FileVersionAtLeast, Table)
-{
+    TempDir dir;
+    std::string source = dir / "download.dl_", dest = dir / "installed.dll";
+    ASSERT_TRUE(WriteFileBytes(source, FileText(FixturePath("small.bin_"))));
     static const struct {
-        const char *pszFile;
-        const char *pszWanted;
+        const char *pszFile, *pszWanted;
         const char *pszTranslation;   // NULL: the default 040904E4
         UINT uExpected;
     } s_aCases[] = {
@@ -91,43 +70,37 @@ TEST(FileVersionAtLeast, Table)
         {"ver_us_1015.dll", "9, 9, 9, 9", NULL, 0},          // not the numeric FILEVERSION
         {"ver_us_1015.dll", "1, 0, 1, 5", "040904E4", 1},
         {"ver_us_1015.dll", "1, 0, 1, 5", "040C04E4", 0},    // string only under 040904E4
-        {"ver_us_950.dll", "4, 0, 0, 950", NULL, 1},         // "4, 0, 0, 950 (build)"
-        {"ver_us_950.dll", "4, 0, 0, 951", NULL, 0},
         {"ver_fr_2000.dll", "2, 0, 0, 0", "040C04E4", 1},
         {"ver_fr_2000.dll", "1, 0, 0, 0", NULL, 0},          // no 040904E4 string
-        {"ver_fr_2000.dll", "1, 0, 0, 0", "040904E4", 0},
-        {"ver_fr_2000.dll", "1, 0, 0, 0", "", 0},
-        {"plain.dll", "0, 0, 0, 0", NULL, 0},                // no version resource
+        {"registers.dll", "0, 0, 0, 0", NULL, 0},            // no version resource
         {"large.bin", "0, 0, 0, 0", NULL, 0},                // not a module at all
         {"missing.dll", "0, 0, 0, 0", NULL, 0},
-        {"ver_us_1015.dll", "1.0.1.5", NULL, 0},
     };
     for (const auto &c : s_aCases) {
-        SCOPED_TRACE(std::string(c.pszFile) + " / " + c.pszWanted + " / " +
-                     (c.pszTranslation ? c.pszTranslation : "(none)"));
+        SCOPED_TRACE(std::string(c.pszFile) + " / " + c.pszWanted + " / " + (c.pszTranslation ? c.pszTranslation : "-"));
         char szWanted[64];
         strcpy(szWanted, c.pszWanted);
         EXPECT_EQ(c.uExpected, FileVersionAtLeast(FixturePath(c.pszFile).c_str(), szWanted, c.pszTranslation));
+        DeleteFileA(dest.c_str());
+        CopyFileA(FixturePath(c.pszFile).c_str(), dest.c_str(), FALSE);
+        EXPECT_EQ(1u, CopyIfOlderVersion(source.c_str(), dest.c_str(), szWanted, c.pszTranslation));
+        EXPECT_EQ(!c.uExpected, FileText(dest) == FileText(FixturePath("small.bin"))) << "copied";
         EXPECT_STREQ(c.pszWanted, szWanted);
     }
-    char szWanted[] = "0, 0, 0, 0";
+    // Only a failed copy gives 0, with the copy's result.
+    char szWanted[] = "1, 0, 2, 0";
+    EXPECT_EQ(0u, CopyIfOlderVersion(source.c_str(), (dir / "nofolder\\x.dll").c_str(), szWanted, NULL));
+    EXPECT_GT(0, g_lLastCopyResult);
+    strcpy(szWanted, "1, 0, 1, 5");
     EXPECT_EQ(0u, FileVersionAtLeast(NULL, szWanted, NULL));
-    EXPECT_EQ(0u, FileVersionAtLeast(FixturePath("ver_us_1015.dll").c_str(), NULL, NULL));
-}
 
-// The query path "\StringFileInfo\" + translation + "\FileVersion" is
-// built in 256 bytes: a translation of up to 227 characters fits, a longer
-// one is refused (result 0) rather than cut.
-TEST(FileVersionAtLeast, TranslationTooLongForTheQueryPath)
-{
-    // Backslashes after the translation name the same string to
-    // VerQueryValueA, so the longest translation that fits still finds it.
-    std::string fits = "040904E4" + std::string(227 - 8, '\\');
-    std::string tooLong = fits + "\\";
-    char szWanted[] = "1, 0, 1, 5";
-    std::string path = FixturePath("ver_us_1015.dll");
+    // The query path "\StringFileInfo\" + translation + "\FileVersion" is
+    // built in 256 bytes: a translation of up to 227 characters fits, a
+    // longer one is refused rather than cut. Backslashes after the
+    // translation name the same string to VerQueryValueA, so the longest
+    // translation that fits still finds it.
+    std::string path = FixturePath("ver_us_1015.dll"), fits = "040904E4" + std::string(227 - 8, '\\');
     EXPECT_EQ(1u, FileVersionAtLeast(path.c_str(), szWanted, fits.c_str())) << "227 characters";
-    EXPECT_EQ(0u, FileVersionAtLeast(path.c_str(), szWanted, tooLong.c_str())) << "228 characters";
-    std::string huge(100000, '4');
-    EXPECT_EQ(0u, FileVersionAtLeast(path.c_str(), szWanted, huge.c_str())) << "100000 characters";
+    EXPECT_EQ(0u, FileVersionAtLeast(path.c_str(), szWanted, (fits + "\\").c_str())) << "228 characters";
+    EXPECT_EQ(0u, FileVersionAtLeast(path.c_str(), szWanted, std::string(100000, '4').c_str())) << "100000";
 }
