@@ -52,36 +52,26 @@ TEST(ReportEnding, TextLinesThenReportThenCmptOut)
     EXPECT_EQ(nullptr, h.Object()->m_hEvent);
 }
 
-TEST(ReportEnding, InstalledScriptsReportResUrl1WithItsFrame)
+TEST(ReportEnding, ResultPageByInstallationWorkAndNoSendWithoutAPage)
 {
-    InstallerHarness h;
-    h.Set("RESURL1", "http://r1");
-    h.Set("RESFRM1", "frame1");
-    h.Set("RESURL2", "http://r2");
-    h.Set("RESFRM2", "frame2");
-    Calls expected = ReportCalls("http://r1", "frame1");
-    expected.push_back("CmptOut");
-    EXPECT_EQ(expected, RunToEnd(h, "[INSTALL]\n[DL]\n[END]\n")) << "a [DL] header with no test holding";
-}
-
-TEST(ReportEnding, NothingInstalledReportsResUrl2AndEmptyUrlSendsNoSend)
-{
-    {
+    struct Row {
+        const char *resUrl1, *resFrm1, *resUrl2, *resFrm2, *script, *turl, *frame, *why;
+    } rows[] = {
+        { "http://r1", "frame1", "http://r2", "frame2", "[INSTALL]\n[DL]\n[END]\n", "http://r1", "frame1",
+          "a [DL] header with no test holding: installed" },
+        { "http://r1", "", "http://r2", "f2", "[END]\n", "http://r2", "f2", "nothing installed" },
+        { "", "f1", "http://r2", "", "[INSTALL]\n[DL]\n[END]\n", "", "", "installed, but RESURL1 is empty" },
+    };
+    for (const Row &r : rows) {
+        SCOPED_TRACE(r.why);
         InstallerHarness h;
-        h.Set("RESURL1", "http://r1");
-        h.Set("RESURL2", "http://r2");
-        h.Set("RESFRM2", "f2");
-        Calls expected = ReportCalls("http://r2", "f2");
+        h.Set("RESURL1", r.resUrl1);
+        h.Set("RESFRM1", r.resFrm1);
+        h.Set("RESURL2", r.resUrl2);
+        h.Set("RESFRM2", r.resFrm2);
+        Calls expected = ReportCalls(r.turl, r.frame);
         expected.push_back("CmptOut");
-        EXPECT_EQ(expected, RunToEnd(h, "[END]\n"));
-    }
-    {
-        InstallerHarness h;
-        h.Set("RESURL2", "http://r2");
-        h.Set("RESFRM1", "f1");
-        Calls expected = ReportCalls("", "");
-        expected.push_back("CmptOut");
-        EXPECT_EQ(expected, RunToEnd(h, "[INSTALL]\n[DL]\n[END]\n")) << "installed, but RESURL1 is empty";
+        EXPECT_EQ(expected, RunToEnd(h, r.script));
     }
 }
 
