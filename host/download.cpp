@@ -6,12 +6,16 @@
 #include "sysops/filetimes.h"
 #include "sysops/datetext.h"
 
+// Only the one file asked for is taken, once: a second DLDONE for it, or
+// one after INSTALL started again, would start a run that reads on from
+// wherever the script is by then.
 void Installer::ReceiveDownload()
 {
-    if (m_nDownloads == 0) {
+    if (!m_bAwaitingDownload || m_nDownloads == 0) {
         MessageBoxA(NULL, "Fichier re\xE7u alors que non demand\xE9 !", "VUR installer - Erreur", MB_OK);
         return;
     }
+    m_bAwaitingDownload = 0;
     DownloadEntry &entry = m_aDownloads[m_nDownloads - 1];
     StrCopyMax(entry.szPath, m_szDlPath, sizeof entry.szPath);
     if (entry.ftTime.dwLowDateTime != 0 || entry.ftTime.dwHighDateTime != 0)
@@ -46,6 +50,9 @@ void Installer::RunDownloadLine()
         SendParameter("URL", pszUrl, 1);
         if (pszSize)
             SendParameter("SIZE", pszSize, 1);
+        // Set before the request: the host may answer from inside it. A run
+        // told to stop sends no request and so awaits nothing.
+        m_bAwaitingDownload = !m_bQuitRequested;
         SendCommand("DOWNLOAD", 1);
     } else {
         MessageBoxA(NULL, "Installer - Too many downloaded files in a [DL] section !", "", MB_OK);

@@ -121,6 +121,11 @@ STDMETHODIMP Installer::ExecuteCmd(BSTR bstrName)
 {
     char *pszName = FromBstr(bstrName);
     if (StrEqualNoCase(pszName, "INSTALL") == 0) {
+        // Starting again: a run still working on the previous script stops
+        // first (it has left unless it is inside a call to the host), and a
+        // file asked for by that script is no longer awaited.
+        StopInstallThread();
+        m_bAwaitingDownload = 0;
         m_nSection = SECTION_NONE;
         SendParameter("URL", m_szFile, 0);
         SendCommand("DOWNLOAD", 0);
@@ -152,12 +157,10 @@ STDMETHODIMP Installer::Unadvise(unsigned long)
 {
     if (m_dwThreadId != 0 && m_pThreadCallback) {
         // The install thread gives up its callback at its next message drain.
-        HANDLE hEvent = NULL;
-        if (m_hEvent &&
-            DuplicateHandle(GetCurrentProcess(), m_hEvent, GetCurrentProcess(), &hEvent, 0, FALSE,
-                            DUPLICATE_SAME_ACCESS)) {
-            PostThreadMessageA(m_dwThreadId, WM_USER + 1, 0, 0);
-            WaitServingMessages(hEvent, 4000);
+        HANDLE hEvent = DuplicateRunEvent();
+        PostThreadMessageA(m_dwThreadId, WM_USER + 1, 0, 0);
+        if (hEvent) {
+            WaitForRun(hEvent, 4000);
             CloseHandle(hEvent);
         }
     }

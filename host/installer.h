@@ -74,12 +74,16 @@ public:
     void StartInstallThread();
     void EndInstallThread();
     void StopInstallThread();
+    void RequestStop();
+    BOOL WaitForRun(HANDLE hEvent, DWORD dwLimitMs);
+    HANDLE DuplicateRunEvent();
 
     // Host notifications (host/notify.cpp). viaThread 1: the install
     // thread's callback; 0: the one Advise received.
     void SendParameter(const char *pszName, const char *pszValue, int viaThread);
     void SendCommand(const char *pszName, int viaThread);
     void SendError(LONG lCode, int viaThread);
+    void CmptOut();
 
     // Download handshake (host/download.cpp).
     void RunDownloadLine();
@@ -128,6 +132,13 @@ public:
     HANDLE m_hThread = NULL;
     HANDLE m_hEvent = NULL;
     volatile DWORD m_dwThreadId = 0;
+
+    // Beyond the record above: what keeps the two threads apart when the
+    // host does not follow the handshake (answers from inside a request,
+    // stops from inside a callback, answers twice).
+    volatile LONG m_bAwaitingDownload = 0;  // a [DL] file was asked for and not yet received
+    volatile LONG m_bQuitRequested = 0;     // a stop was asked for; runs act on it at once
+    volatile LONG m_lHostCall = 0;          // number of the run's call to the host under way; 0: none
 };
 
 // Creates an Installer for COM (refuses aggregation; takes a server lock).

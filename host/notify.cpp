@@ -9,6 +9,34 @@ static IDiagCmpt2PMP *ChooseCallback(Installer *pInstaller, int viaThread)
     return viaThread ? pInstaller->m_pThreadCallback : pInstaller->m_pCallback;
 }
 
+// The install thread's calls are marked, so that a stop asked for from
+// inside one (the host may call Unadvise or ForceRemove from a callback)
+// does not wait for the run. Such a stop is acted on as soon as the call
+// returns: the run drops its callback, so the host hears nothing more.
+static void EnterHostCall(Installer *pInstaller, int viaThread)
+{
+    static LONG s_lCalls;
+    if (!viaThread)
+        return;
+    LONG lCall = InterlockedIncrement(&s_lCalls);
+    pInstaller->m_lHostCall = lCall ? lCall : 1;
+}
+
+static void LeaveHostCall(Installer *pInstaller, int viaThread)
+{
+    if (!viaThread)
+        return;
+    pInstaller->m_lHostCall = 0;
+    if (pInstaller->m_bQuitRequested) {
+        pInstaller->m_bStop = 1;
+        pInstaller->m_bAbort = 1;
+        if (pInstaller->m_pThreadCallback) {
+            pInstaller->m_pThreadCallback->Release();
+            pInstaller->m_pThreadCallback = NULL;
+        }
+    }
+}
+
 void Installer::SendParameter(const char *pszName, const char *pszValue, int viaThread)
 {
     IDiagCmpt2PMP *pCallback = ChooseCallback(this, viaThread);
@@ -16,7 +44,9 @@ void Installer::SendParameter(const char *pszName, const char *pszValue, int via
         return;
     BSTR bstrValue = ToBstr(pszValue);
     BSTR bstrName = ToBstr(pszName);
+    EnterHostCall(this, viaThread);
     pCallback->SetParameter(bstrName, bstrValue);
+    LeaveHostCall(this, viaThread);
     SysFreeString(bstrName);
     SysFreeString(bstrValue);
 }
@@ -27,8 +57,23 @@ void Installer::SendCommand(const char *pszName, int viaThread)
     if (!pCallback)
         return;
     BSTR bstrName = ToBstr(pszName);
+    EnterHostCall(this, viaThread);
     pCallback->ExecuteCmd(bstrName);
+    LeaveHostCall(this, viaThread);
     SysFreeString(bstrName);
+}
+
+// CmptOut goes to the callback that Advise received, when it is still
+// there. That callback belongs to the COM thread's apartment, so the
+// install thread reaches it through its own marshalled copy of the same
+// callback, before giving that copy up.
+void Installer::CmptOut()
+{
+    if (!m_pCallback || !m_pThreadCallback)
+        return;
+    EnterHostCall(this, 1);
+    m_pThreadCallback->CmptOut();
+    LeaveHostCall(this, 1);
 }
 
 // Numbers are formatted on the stack: both threads send error reports, and

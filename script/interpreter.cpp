@@ -38,6 +38,12 @@ BOOL Installer::ReadNextLine()
 void Installer::PumpMessages()
 {
     MSG msg;
+    // A stop asked for before this run had a message queue, or while it
+    // waited for g_csInstall, is known by the flag alone.
+    if (m_bQuitRequested) {
+        m_bStop = 1;
+        m_bAbort = 1;
+    }
     while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
         if (msg.message == WM_QUIT) {
             m_bStop = 1;
@@ -193,12 +199,8 @@ void Installer::RunScript()
             }
         }
     }
-    // CmptOut goes to the callback that Advise received, when it is still
-    // there. That callback belongs to the COM thread's apartment, so this
-    // thread reaches it through its own marshalled copy of the same
-    // callback, before giving that copy up.
-    if (bReport && m_pCallback && m_pThreadCallback)
-        m_pThreadCallback->CmptOut();
+    if (bReport)
+        CmptOut();
 
     EndInstallThread();
     CoUninitialize();

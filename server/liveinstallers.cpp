@@ -1,8 +1,9 @@
 // The list of live Installer objects and the stop of their install threads
-// at shutdown. The loop can end (tray menu) while a run works; deleting
-// g_csInstall under it would leave the run leaving a deleted section.
+// at shutdown. The loop can end (tray menu, ForceRemove from inside a host
+// call) while a run works.
 #include "server/liveinstallers.h"
 #include "host/installer.h"
+#include "host/messagewait.h"
 
 namespace {
 
@@ -65,29 +66,31 @@ DWORD CountLiveInstallers()
     return n;
 }
 
-static Installer *FindRunningInstall(LiveList &l)
-{
-    for (DWORD i = 0; i < l.nItems; i++) {
-        if (l.ppItems[i]->m_dwThreadId != 0)
-            return l.ppItems[i];
-    }
-    return NULL;
-}
+// At shutdown the runs get this long to leave; one held inside a call to a
+// host that never returns is then left to end with the process.
+static const DWORD kShutdownWaitMs = 10000;
 
 void StopRunningInstalls()
 {
     LiveList &l = s_list;
     // Held throughout: an object cannot be freed while it is in the list,
-    // since its last Release must first take it out. A run's own last
-    // Release comes after it has left g_csInstall, so it never holds up
-    // the stop. Calls served meanwhile may start a run: look again.
+    // since its last Release must first take it out (on this thread, which
+    // may enter again). Calls served meanwhile may start a run: look again.
+    DWORD dwStart = GetTickCount();
     EnterCriticalSection(&l.cs);
-    while (Installer *pInstaller = FindRunningInstall(l))
-        pInstaller->StopInstallThread();
+    for (;;) {
+        BOOL bRunning = FALSE;
+        for (DWORD i = 0; i < l.nItems; i++) {
+            Installer *pInstaller = l.ppItems[i];
+            if (pInstaller->m_dwThreadId == 0)
+                continue;
+            bRunning = TRUE;
+            if (!pInstaller->m_bQuitRequested)
+                pInstaller->RequestStop();
+        }
+        if (!bRunning || GetTickCount() - dwStart >= kShutdownWaitMs)
+            break;
+        ServeMessagesFor(10);
+    }
     LeaveCriticalSection(&l.cs);
-
-    // A run that ended the installation posts the quit before it leaves
-    // g_csInstall: wait for it to be out.
-    EnterCriticalSection(&g_csInstall);
-    LeaveCriticalSection(&g_csInstall);
 }

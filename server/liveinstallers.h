@@ -1,5 +1,5 @@
 // The Installer objects alive in the process, so that the server's
-// shutdown can stop their install threads before g_csInstall goes.
+// shutdown can stop their install threads.
 #ifndef VUR_LIVEINSTALLERS_H
 #define VUR_LIVEINSTALLERS_H
 
@@ -14,9 +14,9 @@ void ForgetInstaller(Installer *pInstaller);
 // Number of objects tracked (for the tests).
 DWORD CountLiveInstallers();
 
-// On the main thread after its message loop: stops every install thread
-// (as ForceRemove does, serving calls meanwhile) and returns once no run
-// holds or waits for g_csInstall, so that it may be deleted.
+// On the main thread after its message loop: asks every install thread to
+// stop (as ForceRemove does) and serves calls until they have ended, for a
+// bounded time.
 void StopRunningInstalls();
 
 #endif

@@ -43,11 +43,11 @@ static int Serve()
         DispatchMessageA(&msg);
 
     // The loop may have ended from the tray menu while a run works: stop
-    // it at once (removing the icon can take seconds), and in any case
-    // before its critical section goes.
+    // it at once (removing the icon can take seconds). g_csInstall is not
+    // deleted: a run held in a host call that never returns may still hold
+    // it when the process ends.
     StopRunningInstalls();
     tray.RemoveIcon();
-    DeleteCriticalSection(&g_csInstall);
     g_module.RevokeClassObjects();
     return 0;
 }
