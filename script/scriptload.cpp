@@ -28,10 +28,13 @@ static char *ReadScriptFile(const char *pszPath)
 
 void Installer::LoadScript()
 {
-    // A run of the previous script that is still inside a call to the host
-    // (the host started again from inside a callback) may still read that
-    // script and end it: the new one is refused, like one that cannot be
-    // opened, rather than freed or deleted under that run.
+    // A run of the previous script may still be leaving (INSTALL has told
+    // it to stop): it is waited for, unless it is held inside a call to the
+    // host (the host started again from inside a callback). Such a run may
+    // still read its script and end it: the new one is then refused, like
+    // one that cannot be opened, rather than freed or deleted under that run.
+    if (m_dwThreadId != 0)
+        WaitForRun(NULL, INFINITE);
     char *pScript = m_dwThreadId == 0 ? ReadScriptFile(m_szDlPath) : NULL;
     // A script too large to hold in memory is reported like one that cannot
     // be opened: the host learns which file it was.

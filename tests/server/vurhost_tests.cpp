@@ -214,6 +214,39 @@ TEST_F(Vurhost, UnregisteredComponentGivesExit3WithTheReason)
     EXPECT_TRUE(run.transcript.empty()) << "nothing was called";
 }
 
+// A registered server that starts but never offers its class object: COM
+// would wait about 30 s; vurhost gives up at its own time-out.
+VUR_CHILD_MODE(neveroffers)
+{
+    (void)argc;
+    (void)argv;
+    HANDLE hQuit = CreateEventA(NULL, TRUE, FALSE, "VurNeverOffersQuit");
+    WaitForSingleObject(hQuit, 30000);
+    CloseHandle(hQuit);
+    return 0;
+}
+
+TEST_F(Vurhost, ActivationThatNeverEndsIsBoundedByTheTimeOut)
+{
+    TempDir dir;
+    std::string script = dir / "script.txt";
+    ASSERT_TRUE(WriteFileBytes(script, "[END]\r\n"));
+    const char *pszKey = "CLSID\\{63C43601-34EF-11D2-94F6-204C4F4F5020}\\LocalServer32";
+    std::string command = "\"" + ThisProgramPath() + "\" --child=neveroffers";
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueA(HKEY_CLASSES_ROOT, pszKey, REG_SZ, command.c_str(), 0));
+    HANDLE hQuit = CreateEventA(NULL, TRUE, FALSE, "VurNeverOffersQuit");
+    DWORD dwStart = GetTickCount();
+    VurhostRun run = RunVurhost(dir, "--timeout 3 " + Quoted(script));
+    DWORD dwElapsed = GetTickCount() - dwStart;
+    SetEvent(hQuit);
+    CloseHandle(hQuit);
+    ASSERT_TRUE(UnregisterServerForTests() && RegisterServerForTests()) << "registered again for the other tests";
+    EXPECT_EQ(3, run.exitCode) << run.output;
+    EXPECT_LT(dwElapsed, 20000u) << "ended by its own time-out, not COM's";
+    EXPECT_TRUE(Contains(run.output, "HRESULT 0x8001011F")) << "RPC_E_TIMEOUT: " << run.output;
+    EXPECT_TRUE(Contains(run.output, "within the time-out")) << run.output;
+}
+
 TEST(VurhostUsage, BadUsageExits2AndHelpDocumentsEveryOption)
 {
     TempDir dir;

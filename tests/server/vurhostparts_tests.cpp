@@ -42,6 +42,16 @@ TEST(VurhostOptions, ParsesEveryOptionInOrder)
     HostOptions h;
     ASSERT_TRUE(ParseOptions({ "--bogus", "--help" }, &h, &error));
     EXPECT_TRUE(h.help) << "--help wins over the rest";
+
+    HostOptions r;
+    ASSERT_TRUE(ParseOptions({ "--answer", "twice", "--inside", "CmptOut=Unadvise", "--after", "DOWNLOAD#2=die",
+                               "s" }, &r, &error)) << error;
+    EXPECT_EQ(ANSWER_TWICE, r.answer);
+    ASSERT_EQ(2u, r.reactions.size());
+    EXPECT_TRUE(r.reactions[0].event == "CmptOut" && r.reactions[0].n == 1 && r.reactions[0].bInside &&
+                r.reactions[0].action == "Unadvise");
+    EXPECT_TRUE(r.reactions[1].event == "DOWNLOAD" && r.reactions[1].n == 2 && !r.reactions[1].bInside &&
+                r.reactions[1].action == "die");
 }
 
 TEST(VurhostOptions, RefusesBadUsageWithAReason)
@@ -50,7 +60,9 @@ TEST(VurhostOptions, RefusesBadUsageWithAReason)
         {}, { "--param" }, { "--param", "X", "s" }, { "--param", "=v", "s" }, { "--dialogs", "OK", "s" },
         { "--timeout", "0", "s" }, { "--timeout", "-5", "s" }, { "--timeout", "99999999999", "s" },
         { "--timeout", "2000001", "s" }, { "--timeout", "1.5", "s" }, { "-x", "s" }, { "a", "b" },
-        { "--quiet" }, { "--", "a", "b" },
+        { "--quiet" }, { "--", "a", "b" }, { "--answer", "never", "s" }, { "--inside", "SEND=Explode", "s" },
+        { "--inside", "=Unadvise", "s" }, { "--after", "SEND#0=exit", "s" }, { "--after", "#2=exit", "s" },
+        { "--inside", "SEND", "s" },
     };
     for (size_t i = 0; i < sizeof s_cases / sizeof s_cases[0]; i++) {
         SCOPED_TRACE(i);

@@ -155,10 +155,11 @@ std::string DownloadFileName(const DownloadSource &source)
     return name;
 }
 
-DownloadFolder::~DownloadFolder()
+void DownloadFolder::Remove()
 {
     if (!m_path.empty())
         DeleteTreeUtf8(m_path);
+    m_path.clear();
 }
 
 bool DownloadFolder::Create()

@@ -31,7 +31,7 @@ std::string DownloadFileName(const DownloadSource &source);
 class DownloadFolder {
 public:
     DownloadFolder() = default;
-    ~DownloadFolder();
+    ~DownloadFolder() { Remove(); }
     DownloadFolder(const DownloadFolder &) = delete;
     DownloadFolder &operator=(const DownloadFolder &) = delete;
 
@@ -39,6 +39,8 @@ public:
     // The path the next download of that file name goes to; empty on failure.
     std::string NewFilePath(const std::string &fileName);
     const std::string &Path() const { return m_path; }
+    // Deletes the folder and everything in it (at the latest when the object goes).
+    void Remove();
 
 private:
     std::string m_path;

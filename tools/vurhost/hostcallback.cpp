@@ -59,6 +59,8 @@ STDMETHODIMP HostCallback::ExecuteCmd(BSTR bstrName)
         m_pState->downloadsAsked.push_back(m_url);
     else if (name == "SEND")
         TakeReport();
+    if (m_hook)
+        m_hook(name);
     return S_OK;
 }
 
@@ -77,6 +79,8 @@ STDMETHODIMP HostCallback::CmptOut()
     m_pState->bCmptOut = true;
     if (!m_bQuiet)
         SayLine("The component says it is done (CmptOut).");
+    if (m_hook)
+        m_hook("CmptOut");
     return S_OK;
 }
 

@@ -1,7 +1,8 @@
 // vurhost's side of the callback interface: records and shows what the
-// component sends, and notes what the host must do next. It never answers
-// from inside the component's call: the main loop acts on HostState after
-// the call has returned, as an asynchronous plug-in would.
+// component sends, and notes what the host must do next. By default it never
+// answers from inside the component's call: the main loop acts on HostState
+// after the call has returned, as an asynchronous plug-in would. The
+// session's hook may act from inside, to play a plug-in that does.
 #ifndef VURHOST_HOSTCALLBACK_H
 #define VURHOST_HOSTCALLBACK_H
 
@@ -9,6 +10,7 @@
 #include "installer_h.h"
 #include "report.h"
 #include "transcript.h"
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -31,6 +33,10 @@ public:
     STDMETHODIMP GetParameter(BSTR bstrName, BSTR *pbstrValue) override;
     STDMETHODIMP CmptOut() override;
 
+    // Called at the end of each ExecuteCmd (with the command's name) and
+    // CmptOut ("CmptOut"), still inside the component's call.
+    void SetCallHook(std::function<void(const std::string &)> hook) { m_hook = hook; }
+
 private:
     ~HostCallback() = default;
     void ShowProgress();
@@ -42,6 +48,7 @@ private:
     bool m_bQuiet;
     std::string m_textMsg, m_numMsg, m_url;
     ReportParams m_reportParams;     // sent since the last SEND
+    std::function<void(const std::string &)> m_hook;
 };
 
 #endif

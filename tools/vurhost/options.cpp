@@ -1,7 +1,8 @@
 // Parsing of vurhost's options: see options.h.
 #include "options.h"
 
-// The longest time-out that still fits the tick arithmetic of the wait.
+// The longest time-out that still fits the tick arithmetic of the wait (and
+// the largest count that --inside and --after take).
 static const DWORD kMaxTimeoutSeconds = 2000000;
 
 const char *UsageText()
@@ -30,6 +31,18 @@ const char *UsageText()
         "                       and press its default button; leave: record it and\n"
         "                       leave it for a person\n"
         "  --timeout SECONDS    after this time call ForceRemove and exit 4 (default 600)\n"
+        "  --answer after|inside|twice\n"
+        "                       after (default): answer each DOWNLOAD once the\n"
+        "                       component's call has returned; inside: answer from\n"
+        "                       inside that call; twice: send DLDONE twice\n"
+        "  --inside EVENT[#N]=ACTION\n"
+        "  --after EVENT[#N]=ACTION\n"
+        "                       when the component makes its N-th (default 1st) call\n"
+        "                       EVENT (CmptOut, DOWNLOAD, SETMSG, SEND, ...), call\n"
+        "                       ACTION from inside that call, or after it returned:\n"
+        "                       Unadvise, ForceRemove, INSTALL, DLDONE (the last\n"
+        "                       DLPATH again), exit (release the component without\n"
+        "                       Unadvise, exit 6), die (end at once, exit 7)\n"
         "  --quiet              no progress output\n"
         "  --help               show this text\n"
         "\n"
@@ -38,10 +51,11 @@ const char *UsageText()
         "DLPATH + DLDONE; a failure is answered with DLURL + DLERR.\n"
         "\n"
         "Exit status: 0 result report, 1 error report, 2 bad usage, 3 the component\n"
-        "could not be created, 4 time-out, 5 the component ended without any report.\n";
+        "could not be created (or not within the time-out), 4 time-out, 5 the component\n"
+        "ended without any report, 6 left by --inside/--after exit, 7 ended by die.\n";
 }
 
-static bool ParseSeconds(const std::string &text, DWORD *pdwSeconds)
+static bool ParseWholeNumber(const std::string &text, DWORD *pdwSeconds)
 {
     if (text.empty() || text.size() > 10)
         return false;
@@ -55,6 +69,34 @@ static bool ParseSeconds(const std::string &text, DWORD *pdwSeconds)
         return false;
     *pdwSeconds = (DWORD)n;
     return true;
+}
+
+static bool ParseReaction(const std::string &text, bool bInside, HostReaction *pReaction)
+{
+    static const char *const s_actions[] = { "Unadvise", "ForceRemove", "INSTALL", "DLDONE", "exit", "die" };
+    size_t eq = text.find('=');
+    if (eq == std::string::npos || eq == 0)
+        return false;
+    HostReaction r;
+    r.bInside = bInside;
+    r.event = text.substr(0, eq);
+    r.action = text.substr(eq + 1);
+    size_t hash = r.event.find('#');
+    if (hash != std::string::npos) {
+        std::string count = r.event.substr(hash + 1);
+        r.event.resize(hash);
+        DWORD n = 0;
+        if (r.event.empty() || !ParseWholeNumber(count, &n))
+            return false;
+        r.n = n;
+    }
+    for (const char *pszAction : s_actions) {
+        if (r.action == pszAction) {
+            *pReaction = r;
+            return true;
+        }
+    }
+    return false;
 }
 
 static bool TakeScript(HostOptions *pOptions, const std::string &arg, std::string *pError)
@@ -90,7 +132,8 @@ bool ParseOptions(const std::vector<std::string> &args, HostOptions *pOptions, s
             continue;
         }
         bool bTakesValue = a == "--param" || a == "--root" || a == "--transcript" || a == "--dlerr" ||
-                           a == "--dialogs" || a == "--timeout";
+                           a == "--dialogs" || a == "--timeout" || a == "--answer" || a == "--inside" ||
+                           a == "--after";
         if (bTakesValue && i + 1 >= args.size()) {
             *pError = a + " needs a value";
             return false;
@@ -117,10 +160,25 @@ bool ParseOptions(const std::vector<std::string> &args, HostOptions *pOptions, s
             }
             o.dialogsOk = v == "ok";
         } else if (a == "--timeout") {
-            if (!ParseSeconds(args[++i], &o.timeoutSeconds)) {
+            if (!ParseWholeNumber(args[++i], &o.timeoutSeconds)) {
                 *pError = "--timeout wants a whole number of seconds from 1 to 2000000, got '" + args[i] + "'";
                 return false;
             }
+        } else if (a == "--answer") {
+            const std::string &v = args[++i];
+            if (v != "after" && v != "inside" && v != "twice") {
+                *pError = "--answer wants after, inside or twice, got '" + v + "'";
+                return false;
+            }
+            o.answer = v == "inside" ? ANSWER_INSIDE : v == "twice" ? ANSWER_TWICE : ANSWER_AFTER;
+        } else if (a == "--inside" || a == "--after") {
+            HostReaction r;
+            if (!ParseReaction(args[++i], a == "--inside", &r)) {
+                *pError = a + " wants EVENT[#N]=ACTION with ACTION one of Unadvise, ForceRemove, INSTALL, "
+                              "DLDONE, exit, die; got '" + args[i] + "'";
+                return false;
+            }
+            o.reactions.push_back(r);
         } else if (a == "--quiet") {
             o.quiet = true;
         } else if (a.size() > 1 && a[0] == '-' && a != "-") {

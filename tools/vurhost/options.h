@@ -7,6 +7,25 @@
 #include <utility>
 #include <vector>
 
+// How DOWNLOAD requests are answered.
+enum AnswerMode {
+    ANSWER_AFTER,       // after the component's call has returned (an asynchronous plug-in)
+    ANSWER_INSIDE,      // from inside the component's DOWNLOAD call
+    ANSWER_TWICE        // after the call, with DLDONE sent twice for the same file
+};
+
+// A host call made when the component makes its n-th call EVENT (CmptOut or
+// a command name such as DOWNLOAD, SETMSG, SEND): from inside that call, or
+// by the main loop once it has returned. ACTION: Unadvise, ForceRemove,
+// INSTALL, DLDONE, exit (release the component without Unadvise and end),
+// die (end the process at once, as a crashed plug-in does).
+struct HostReaction {
+    std::string event;
+    unsigned n = 1;
+    std::string action;
+    bool bInside = true;
+};
+
 struct HostOptions {
     std::string script;                                     // SCRIPT
     std::vector<std::pair<std::string, std::string>> params; // --param NAME=VALUE, in order
@@ -16,6 +35,8 @@ struct HostOptions {
     bool dialogsOk = true;                                  // --dialogs ok|leave
     DWORD timeoutSeconds = 600;                             // --timeout SECONDS
     bool quiet = false;                                     // --quiet
+    AnswerMode answer = ANSWER_AFTER;                       // --answer after|inside|twice
+    std::vector<HostReaction> reactions;                    // --inside / --after EVENT[#N]=ACTION
     bool help = false;                                      // --help
 };
 

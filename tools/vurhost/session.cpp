@@ -13,6 +13,7 @@
 #include <process.h>
 #include <shlwapi.h>
 #include <deque>
+#include <map>
 #include <memory>
 
 // After ForceRemove the component has this long to end.
@@ -92,7 +93,10 @@ private:
     void ComponentEnded();
     void TakeDownloadRequests();
     void AnswerFinishedDownloads();
+    DownloadJob *NewJob(const std::string &address);
     void Answer(DownloadJob *pJob);
+    void OnComponentCall(const std::string &event);
+    void React(const std::string &action);
     void Set(const std::string &name, const std::string &value);
     void Command(const std::string &name);
     void Note(HRESULT hr, const char *pszCall);
@@ -111,11 +115,16 @@ private:
     HANDLE m_hProcess = NULL;
     std::unique_ptr<DialogWatch> m_dialogs;
     std::deque<DownloadJob *> m_jobs;
+    std::map<std::string, unsigned> m_callCounts;   // the component's calls so far, by event
+    std::vector<std::string> m_actionsAfter;        // --after reactions due, in order
+    std::string m_lastDlPath;
     DWORD m_dwStart = 0;
     DWORD m_dwLimitMs = 0;
     bool m_bComInitialized = false;
     bool m_bEnded = false;
     bool m_bCallFailed = false;
+    bool m_bUnadvised = false;
+    bool m_bLeft = false;                           // released without Unadvise (exit)
 };
 
 Session::~Session()
@@ -185,16 +194,51 @@ bool Session::Prepare()
     return true;
 }
 
+static void SayNotCreated(HRESULT hr)
+{
+    SayErrorLine("vurhost: cannot create the Installer component: HRESULT " + HresultText(hr));
+    SayErrorLine("Is it registered? Run \"installer.exe /RegServer\" (under Wine: in the same prefix).");
+}
+
+// CoCreateInstance has no time limit of its own (a server that starts but
+// never registers its class object, a prefix still settling): a watchdog
+// ends vurhost when the activation outlives the run's time-out.
+struct ActivationWatch {
+    HANDLE hDone;
+    DWORD dwLimitMs;
+};
+
+static unsigned __stdcall ActivationWatchProc(void *pv)
+{
+    ActivationWatch *pWatch = static_cast<ActivationWatch *>(pv);
+    if (WaitForSingleObject(pWatch->hDone, pWatch->dwLimitMs) == WAIT_TIMEOUT) {
+        SayNotCreated(RPC_E_TIMEOUT);
+        SayErrorLine("The activation did not finish within the time-out: is the server stuck at its start?"
+                     " (under Wine: run \"wineserver -w\" after making a new prefix)");
+        ExitProcess(EXIT_NOT_CREATED);
+    }
+    return 0;
+}
+
 bool Session::CreateComponent()
 {
     std::string serverName = RegisteredServerName(CLSID_Installer);
     std::vector<DWORD> before = ProcessesNamed(serverName);
+    ActivationWatch watch = { CreateEventA(NULL, TRUE, FALSE, NULL), m_dwLimitMs };
+    HANDLE hWatch = watch.hDone
+        ? (HANDLE)_beginthreadex(NULL, 0, ActivationWatchProc, &watch, 0, NULL) : NULL;
     HRESULT hr = CoCreateInstance(CLSID_Installer, NULL, CLSCTX_LOCAL_SERVER, IID_IDiagPMP2Cmpt,
                                   (void **)&m_pInstaller);
+    if (hWatch) {
+        SetEvent(watch.hDone);
+        WaitForSingleObject(hWatch, INFINITE);
+        CloseHandle(hWatch);
+    }
+    if (watch.hDone)
+        CloseHandle(watch.hDone);
     if (FAILED(hr) || !m_pInstaller) {
         m_pInstaller = NULL;
-        SayErrorLine("vurhost: cannot create the Installer component: HRESULT " + HresultText(hr));
-        SayErrorLine("Is it registered? Run \"installer.exe /RegServer\" (under Wine: in the same prefix).");
+        SayNotCreated(hr);
         return false;
     }
     DWORD dwPid = PickServerProcess(before, ProcessesNamed(serverName));
@@ -212,6 +256,7 @@ bool Session::CreateComponent()
 void Session::StartInstall()
 {
     m_pCallback = new HostCallback(&m_transcript, &m_state, m_o.quiet);
+    m_pCallback->SetCallHook([this](const std::string &event) { OnComponentCall(event); });
     m_transcript.Line("> Advise");
     unsigned long dwCookie = 0;
     Note(m_pInstaller->Advise(m_pCallback, &dwCookie), "Advise");
@@ -224,18 +269,24 @@ void Session::StartInstall()
 
 int Session::Serve()
 {
-    bool bUnadvised = false;
     for (;;) {
+        if (m_bLeft)
+            return EXIT_LEFT;
         TakeDownloadRequests();
         AnswerFinishedDownloads();
+        while (!m_actionsAfter.empty() && !m_bLeft) {
+            std::string action = m_actionsAfter.front();
+            m_actionsAfter.erase(m_actionsAfter.begin());
+            React(action);
+        }
+        if (m_bLeft)
+            return EXIT_LEFT;
         // After an error report the component stays and waits: let it go.
-        if (m_state.nErrorReports > 0 && !bUnadvised) {
-            bUnadvised = true;
-            m_transcript.Line("> Unadvise");
-            Note(m_pInstaller->Unadvise(0), "Unadvise");
+        if (m_state.nErrorReports > 0 && !m_bUnadvised) {
+            React("Unadvise");
             continue;
         }
-        if (!m_hProcess && (m_state.bCmptOut || bUnadvised || m_bCallFailed))
+        if (!m_hProcess && (m_state.bCmptOut || m_bUnadvised || m_bCallFailed))
             return Finish();
         if (TimeIsUp())
             return TimeOut();
@@ -250,9 +301,65 @@ int Session::Serve()
     }
 }
 
+// Plays a plug-in that acts on the component's calls: answers a download
+// from inside the request, or calls back from inside (or right after) a
+// chosen call.
+void Session::OnComponentCall(const std::string &event)
+{
+    unsigned n = ++m_callCounts[event];
+    if (event == "DOWNLOAD" && m_o.answer == ANSWER_INSIDE && !m_state.downloadsAsked.empty()) {
+        DownloadJob *pJob = NewJob(m_state.downloadsAsked.back());
+        m_state.downloadsAsked.pop_back();
+        if (!pJob->bDone)
+            pJob->bOk = FetchDownload(pJob->source, pJob->destPath, &pJob->error);
+        Answer(pJob);
+        delete pJob;
+    }
+    for (const HostReaction &r : m_o.reactions) {
+        if (r.event != event || r.n != n)
+            continue;
+        if (r.bInside)
+            React(r.action);
+        else
+            m_actionsAfter.push_back(r.action);
+    }
+}
+
+void Session::React(const std::string &action)
+{
+    if (m_bLeft)
+        return;
+    if (action == "die") {
+        // Ends as a crashed plug-in does, but leaves no temporary files.
+        m_transcript.Line("# die");
+        m_folder.Remove();
+        TerminateProcess(GetCurrentProcess(), EXIT_DIED);
+    } else if (action == "exit") {
+        // The component keeps whatever it holds of ours; COM drops it.
+        m_transcript.Line("> Release");
+        m_pInstaller->Release();
+        m_pInstaller = NULL;
+        m_bLeft = true;
+    } else if (action == "Unadvise") {
+        m_bUnadvised = true;
+        m_transcript.Line("> Unadvise");
+        Note(m_pInstaller->Unadvise(0), "Unadvise");
+    } else if (action == "ForceRemove") {
+        m_transcript.Line("> ForceRemove");
+        Note(m_pInstaller->ForceRemove(), "ForceRemove");
+    } else if (action == "DLDONE") {
+        Set("DLPATH", m_lastDlPath);
+        Command("DLDONE");
+    } else {
+        Command(action);
+    }
+}
+
 int Session::TimeOut()
 {
     m_transcript.Line("# timeout");
+    if (!m_pInstaller)
+        return EXIT_TIMEOUT;
     char sz[96];
     wsprintfA(sz, "vurhost: time-out after %lu s: stopping the component (ForceRemove)", m_o.timeoutSeconds);
     SayErrorLine(sz);
@@ -291,28 +398,40 @@ void Session::ComponentEnded()
     Say("The component's process has ended.");
 }
 
+// A job for one request: refused (--dlerr) or unresolvable ones are done at
+// once; the others have their destination and wait to be fetched.
+DownloadJob *Session::NewJob(const std::string &address)
+{
+    DownloadJob *pJob = new DownloadJob;
+    pJob->address = address;
+    for (const std::string &pattern : m_o.dlerrPatterns) {
+        if (address.find(pattern) != std::string::npos) {
+            pJob->error = "refused by --dlerr " + pattern;
+            pJob->bDone = 1;
+            return pJob;
+        }
+    }
+    if (!ResolveDownloadAddress(address, m_root, &pJob->source, &pJob->error)) {
+        pJob->bDone = 1;
+        return pJob;
+    }
+    pJob->destPath = m_folder.NewFilePath(DownloadFileName(pJob->source));
+    if (pJob->destPath.empty()) {
+        pJob->error = "cannot make a place for the download";
+        pJob->bDone = 1;
+    }
+    return pJob;
+}
+
 void Session::TakeDownloadRequests()
 {
     for (const std::string &address : m_state.downloadsAsked) {
-        DownloadJob *pJob = new DownloadJob;
-        pJob->address = address;
+        DownloadJob *pJob = NewJob(address);
         m_jobs.push_back(pJob);
-        bool bRefused = false;
-        for (const std::string &pattern : m_o.dlerrPatterns) {
-            if (address.find(pattern) != std::string::npos) {
-                bRefused = true;
-                pJob->error = "refused by --dlerr " + pattern;
-                break;
-            }
-        }
-        if (bRefused || !ResolveDownloadAddress(address, m_root, &pJob->source, &pJob->error)) {
-            pJob->bDone = 1;
+        if (pJob->bDone)
             continue;
-        }
-        pJob->destPath = m_folder.NewFilePath(DownloadFileName(pJob->source));
         pJob->dwNotifyThreadId = GetCurrentThreadId();
-        if (!pJob->destPath.empty())
-            pJob->hThread = (HANDLE)_beginthreadex(NULL, 0, DownloadThreadProc, pJob, 0, NULL);
+        pJob->hThread = (HANDLE)_beginthreadex(NULL, 0, DownloadThreadProc, pJob, 0, NULL);
         if (!pJob->hThread) {
             pJob->error = "cannot start the download";
             pJob->bDone = 1;
@@ -338,10 +457,15 @@ void Session::AnswerFinishedDownloads()
 
 void Session::Answer(DownloadJob *pJob)
 {
+    if (!m_pInstaller)
+        return;
     if (pJob->bOk) {
         Say("  download " + pJob->address + " -> " + pJob->destPath);
-        Set("DLPATH", pJob->destPath);
-        Command("DLDONE");
+        m_lastDlPath = pJob->destPath;
+        for (int i = m_o.answer == ANSWER_TWICE ? 2 : 1; i > 0; i--) {
+            Set("DLPATH", pJob->destPath);
+            Command("DLDONE");
+        }
     } else {
         Say("  download " + pJob->address + " failed: " + pJob->error);
         Set("DLURL", pJob->address);
@@ -351,6 +475,8 @@ void Session::Answer(DownloadJob *pJob)
 
 void Session::Set(const std::string &name, const std::string &value)
 {
+    if (!m_pInstaller)
+        return;
     m_transcript.Line("> SetParameter " + name + "=" + value);
     BSTR bstrName = SysAllocString(WideFromUtf8(name).c_str());
     BSTR bstrValue = SysAllocString(WideFromUtf8(value).c_str());
@@ -361,6 +487,8 @@ void Session::Set(const std::string &name, const std::string &value)
 
 void Session::Command(const std::string &name)
 {
+    if (!m_pInstaller)
+        return;
     m_transcript.Line("> ExecuteCmd " + name);
     BSTR bstrName = SysAllocString(WideFromUtf8(name).c_str());
     Note(m_pInstaller->ExecuteCmd(bstrName), "ExecuteCmd");

@@ -11,7 +11,9 @@ enum HostExitStatus {
     EXIT_BAD_USAGE = 2,
     EXIT_NOT_CREATED = 3,
     EXIT_TIMEOUT = 4,
-    EXIT_NO_REPORT = 5
+    EXIT_NO_REPORT = 5,
+    EXIT_LEFT = 6,              // --inside/--after ...=exit: the component was released without Unadvise
+    EXIT_DIED = 7               // --inside/--after ...=die
 };
 
 // The calling thread must not have initialised COM yet.
