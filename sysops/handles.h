@@ -29,4 +29,32 @@ struct RegKey {                 // RegOpenKeyExA / RegCreateKeyExA result; NULL 
     ~RegKey() { if (h) RegCloseKey(h); }
 };
 
+// Owners of the browser subsystem: process snapshots, display device
+// contexts, icon bitmaps and heap blocks.
+using SnapshotHandle = FileHandle;  // CreateToolhelp32Snapshot result; INVALID_HANDLE_VALUE means none
+
+struct DeviceContext {          // CreateDCA result; NULL means none
+    HDC h = NULL;
+    DeviceContext() = default;
+    DeviceContext(const DeviceContext &) = delete;
+    DeviceContext &operator=(const DeviceContext &) = delete;
+    ~DeviceContext() { if (h) DeleteDC(h); }
+};
+
+struct GdiObject {              // bitmaps such as GetIconInfo's; NULL means none
+    HGDIOBJ h = NULL;
+    GdiObject() = default;
+    GdiObject(const GdiObject &) = delete;
+    GdiObject &operator=(const GdiObject &) = delete;
+    ~GdiObject() { if (h) DeleteObject(h); }
+};
+
+struct HeapBlock {              // HeapAlloc on the process heap; NULL means none
+    void *p = NULL;
+    HeapBlock() = default;
+    HeapBlock(const HeapBlock &) = delete;
+    HeapBlock &operator=(const HeapBlock &) = delete;
+    ~HeapBlock() { if (p) HeapFree(GetProcessHeap(), 0, p); }
+};
+
 #endif
