@@ -1,0 +1,188 @@
+// The Windows NT process listing on data (Wine's performance data has no
+// process object): the counter names, the growing query and the walk over
+// blocks built here with the published structures.
+#include "browser/perfdata.h"
+#include <gtest/gtest.h>
+#include <winperf.h>
+#include <string>
+#include <vector>
+
+#define ID_COUNTER 784
+template <size_t N> static std::string Bytes(const char (&text)[N]) { return std::string(text, N - 1); }
+
+TEST(PerfCounterNames, GiveTheProcessObjectAndItsIdCounter)
+{
+    const struct {
+        std::string list;
+        UINT uFound;
+        const char *pszObject;
+        DWORD dwIdCounter;
+    } cases[] = {
+        {Bytes("1\0" "1847\0" "230\0" "Process\0" "784\0" "ID Process\0" "6\0" "% Processor Time\0\0"), 1, "230", 784},
+        {Bytes("230\0PROCESS\0" "784\0id process\0" "240\0process\0" "790\0ID Process\0\0"), 1, "240", 790},
+        {Bytes("230\0Processor\0" "784\0ID Processes\0\0"), 0, "", 0},
+        {Bytes("1\0" "1847\0" "1846\0End Marker\0\0"), 0, "", 0},                 // Wine's list
+        {std::string(1100, '7') + Bytes("\0Process\0" "784\0ID Process\0\0"), 0, "", 784},  // index too long to keep
+        {Bytes("230\0Process\0" "784\0ID Process"), 0, "230", 0},                  // last text unterminated
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(&c - cases);
+        char szObject[PERF_INDEX_TEXT] = "";
+        DWORD dwIdCounter = 0;
+        std::vector<char> list(c.list.begin(), c.list.end());   // exactly its bytes
+        EXPECT_EQ(c.uFound, FindProcessCounters(list.data(), (DWORD)list.size(), szObject, &dwIdCounter));
+        EXPECT_STREQ(c.pszObject, szObject);
+        EXPECT_EQ(c.dwIdCounter, dwIdCounter);
+    }
+}
+
+// A process object as Windows NT lays it out: three counter definitions
+// (the id counter second; ByteLength 44 where the layout steps 40), then per
+// instance its definition, its name and its counter block (a 64-bit counter
+// at 8, the id at 16).
+struct Instance { std::wstring name; DWORD dwId; };
+template <class T> static void Put(std::string &data, const T &value) { data.append((const char *)&value, sizeof value); }
+
+static std::string PerfBlock(const std::vector<Instance> &instances)
+{
+    PERF_DATA_BLOCK block = {};
+    memcpy(block.Signature, L"PERF", sizeof block.Signature);
+    block.HeaderLength = sizeof block;
+    PERF_OBJECT_TYPE object = {};
+    object.HeaderLength = sizeof object;
+    object.DefinitionLength = sizeof object + 3 * 40;
+    object.NumCounters = 3;
+    object.NumInstances = (LONG)instances.size();
+    std::string data;
+    Put(data, block);
+    Put(data, object);
+    for (DWORD dwIndex : { 6, ID_COUNTER, 1410 }) {
+        PERF_COUNTER_DEFINITION counter = {};
+        counter.ByteLength = 44;
+        counter.CounterNameTitleIndex = dwIndex;
+        counter.CounterOffset = dwIndex == ID_COUNTER ? 16 : 8;
+        Put(data, counter);
+    }
+    for (const Instance &instance : instances) {
+        DWORD cbName = (DWORD)(instance.name.size() + 1) * 2, cbPadded = (cbName + 7) & ~7u;
+        PERF_INSTANCE_DEFINITION definition = {};
+        definition.ByteLength = sizeof definition + cbPadded;
+        definition.NameOffset = sizeof definition;
+        definition.NameLength = cbName;
+        Put(data, definition);
+        data.append((const char *)instance.name.c_str(), cbName).append(cbPadded - cbName, '\0');
+        const DWORD adwCounterBlock[] = { 24, 0, 0x55667788, 0x11223344, instance.dwId, 0 };
+        Put(data, adwCounterBlock);
+    }
+    return data;
+}
+
+// Walks exactly the bytes of data into uCapacity records, followed by a
+// record that must stay as it was.
+static UINT Walk(const std::string &data, UINT uCapacity, std::vector<ProcessRecord> *pTable,
+                 DWORD dwIdCounter = ID_COUNTER)
+{
+    pTable->assign(uCapacity + 1, ProcessRecord());
+    memset(pTable->data(), 0xbd, pTable->size() * sizeof(ProcessRecord));
+    std::vector<BYTE> bytes(data.begin(), data.end());
+    return WalkProcessPerfData(bytes.data(), (DWORD)bytes.size(), dwIdCounter, pTable->data(), uCapacity);
+}
+
+TEST(PerfDataWalk, ListsEachInstanceAsAProgramWithItsId)
+{
+    const std::string data = PerfBlock({{L"Idle", 0}, {L"System", 4}, {L"iexplore", 1234}, {L"caf\u00e9", 77}, {L"_Total", 0}});
+    const char *const apszNames[] = { "Idle.exe", "System.exe", "iexplore.exe", "caf\xe9.exe", "_Total.exe" };
+    const DWORD adwIds[] = { NO_PROCESS_ID, 4, 1234, 77, NO_PROCESS_ID };
+    std::vector<ProcessRecord> table;
+    for (UINT uCapacity : { 500, 6, 5, 1, 0 }) {
+        SCOPED_TRACE(uCapacity);
+        UINT uCount = Walk(data, uCapacity, &table);
+        ASSERT_EQ(uCapacity > 5 ? 5 : uCapacity ? uCapacity - 1 : 0, uCount) << "at most capacity - 1 records";
+        for (UINT i = 0; i < uCount; i++) {
+            EXPECT_STREQ(apszNames[i], table[i].name);
+            EXPECT_EQ(adwIds[i], table[i].processId);
+            EXPECT_EQ(nullptr, table[i].window);
+        }
+        EXPECT_EQ(0xbdbdbdbdu, table[uCount].processId) << "record past the count written";
+    }
+
+    // A record whose id or name is not known carries no name: it matches nothing.
+    const struct {
+        size_t cchName;
+        DWORD dwIdCounter;
+        std::string name;
+        DWORD dwId;
+    } cases[] = {
+        {255, ID_COUNTER, std::string(255, 'a') + ".exe", 9},
+        {256, ID_COUNTER, "", 9},           // converts, but leaves no room for ".exe"
+        {259, ID_COUNTER, "", 9},
+        {260, ID_COUNTER, "unknown", 9},    // does not convert into 260 bytes
+        {5000, ID_COUNTER, "unknown", 9},
+        {8, 9999, "", NO_PROCESS_ID},       // no counter definition with the id index
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.cchName);
+        ASSERT_EQ(1u, Walk(PerfBlock({{std::wstring(c.cchName, L'a'), 9}}), 500, &table, c.dwIdCounter));
+        EXPECT_EQ(c.name, table[0].name);
+        EXPECT_EQ(c.dwId, table[0].processId);
+    }
+}
+
+TEST(PerfDataWalk, BadOrCutBlocksListNothingOrWhatLiesInside)
+{
+    const std::string data = PerfBlock({{L"System", 4}, {L"iexplore", 1234}, {L"netscape", 77}});
+    std::vector<ProcessRecord> table;
+    EXPECT_EQ(0u, Walk(std::string(data).replace(6, 1, "X"), 500, &table)) << "signature PERX";
+    UINT uLast = 0;
+    for (size_t cb = 0; cb <= data.size(); cb++) {
+        UINT uCount = Walk(data.substr(0, cb), 500, &table);
+        ASSERT_LE(uLast, uCount) << cb << " bytes";
+        uLast = uCount;
+    }
+    EXPECT_EQ(3u, uLast);
+}
+
+// Answers the performance-data query from a script and keeps the sizes asked for.
+static std::vector<LONG> s_answers;
+static std::vector<DWORD> s_asked;
+static std::string s_data, s_asking;
+
+static LONG WINAPI ScriptedQuery(HKEY hKey, LPCSTR pszValue, LPDWORD, LPDWORD, LPBYTE pbData, LPDWORD pcbData)
+{
+    LONG lAnswer = s_answers[std::min(s_asked.size(), s_answers.size() - 1)];
+    s_asked.push_back(*pcbData);
+    s_asking = hKey == HKEY_PERFORMANCE_DATA ? pszValue : "(another key)";
+    if (s_asked.size() <= 3 && std::string((const char *)pbData, *pcbData) != std::string(*pcbData, '\0'))
+        s_asking = "(buffer not cleared)";
+    if (lAnswer == ERROR_SUCCESS) {
+        memcpy(pbData, s_data.data(), s_data.size());
+        *pcbData = (DWORD)s_data.size();
+    }
+    return lAnswer;
+}
+
+TEST(PerfDataQuery, GrowsTheBufferWhileTheAnswerIsMoreData)
+{
+    const struct {
+        std::vector<LONG> answers;
+        size_t nAsked;
+        UINT uCount;
+    } cases[] = {
+        {{ERROR_SUCCESS}, 1, 3},
+        {{ERROR_MORE_DATA, ERROR_MORE_DATA, ERROR_SUCCESS}, 3, 3},
+        {{ERROR_MORE_DATA, ERROR_ACCESS_DENIED}, 2, 0},
+        {{ERROR_MORE_DATA}, (PERF_BUFFER_LIMIT - PERF_BUFFER_START) / PERF_BUFFER_STEP + 1, 0},  // never enough
+    };
+    s_data = PerfBlock({{L"System", 4}, {L"iexplore", 1234}, {L"netscape", 77}});
+    for (const auto &c : cases) {
+        SCOPED_TRACE(&c - cases);
+        s_answers = c.answers;
+        s_asked.clear();
+        ProcessRecord table[10];
+        EXPECT_EQ(c.uCount, ReadProcessPerfData(ScriptedQuery, "230", ID_COUNTER, table, 10));
+        EXPECT_EQ("230", s_asking);
+        ASSERT_EQ(c.nAsked, s_asked.size());
+        for (size_t i = 0; i < c.nAsked; i++)
+            ASSERT_EQ(51200u + 25600u * i, s_asked[i]) << "try " << i;
+    }
+}
