@@ -28,12 +28,6 @@ void FailCopy(Installer *pInstaller, const char *pszSource, const char *pszDesti
     FailAction(pInstaller, lErrorCode);
 }
 
-// The program and plug-in commands are dispatched here already; until they
-// land, they only test their index.
-static void RunNothing(const ActionLine &)
-{
-}
-
 namespace {
 struct ActionCommand {
     const char *pszKeyword;
@@ -50,11 +44,11 @@ static const ActionCommand s_aCommands[] = {
     { "COPY", RunCopyAction, "Installer - Copy file : index trop grand !" },
     { "COPYVER", RunCopyVerAction, "Installer - Copyver file : index trop grand !" },
     { "COPYDATE", RunCopyDateAction, "Installer - Copydate file : index trop grand !" },
-    { "EXEC", RunNothing, "Installer - exec file : index trop grand !" },
-    { "REGISTER", RunNothing, "Installer - Register file : index trop grand !" },
-    { "COPYPLUGIN", RunNothing, "Installer - Copyplugin file : index trop grand !" },
-    { "COPYPLUGIN2", RunNothing, "Installer - Copyplugin2 file : index trop grand !" },
-    { "PATCHPLUGIN", RunNothing, NULL },
+    { "EXEC", RunExecAction, "Installer - exec file : index trop grand !" },
+    { "REGISTER", RunRegisterAction, "Installer - Register file : index trop grand !" },
+    { "COPYPLUGIN", RunCopyPluginAction, "Installer - Copyplugin file : index trop grand !" },
+    { "COPYPLUGIN2", RunCopyPlugin2Action, "Installer - Copyplugin2 file : index trop grand !" },
+    { "PATCHPLUGIN", RunPatchPluginAction, NULL },
     { "REGISTRY", RunRegistryAction, NULL },
 };
 
@@ -77,7 +71,7 @@ void Installer::RunActionLine(LONG *pbRelaunch)
     for (const ActionCommand &cmd : s_aCommands) {
         if (StrEqualNoCase(m_pLine, cmd.pszKeyword) != 0)
             continue;
-        if (cmd.pszIndexMessage && (line.dwIndex == 0 || line.dwIndex > m_nDownloads)) {
+        if (cmd.pszIndexMessage && !IsDownloadIndex(this, line.dwIndex)) {
             MessageBoxA(NULL, cmd.pszIndexMessage, line.pszIndex, MB_OK);
             return;
         }

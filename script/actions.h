@@ -22,6 +22,12 @@ void FailAction(Installer *pInstaller, LONG lErrorCode);
 // SRCFILE and DSTFILE, then FailAction.
 void FailCopy(Installer *pInstaller, const char *pszSource, const char *pszDestination, LONG lErrorCode);
 
+// TRUE when dwIndex names an entry of the current unit's download table.
+inline BOOL IsDownloadIndex(const Installer *pInstaller, DWORD dwIndex)
+{
+    return dwIndex != 0 && dwIndex <= pInstaller->m_nDownloads;
+}
+
 // Cuts pszText at its first ';': gives the text after it, or NULL when
 // there is none (then nothing is cut).
 char *CutAtSemicolon(char *pszText);
@@ -33,5 +39,21 @@ void RunCopyAction(const ActionLine &line);
 void RunCopyVerAction(const ActionLine &line);
 void RunCopyDateAction(const ActionLine &line);
 void RunRegistryAction(const ActionLine &line);
+
+// Program and plug-in commands (programactions.cpp, pluginactions.cpp).
+void RunExecAction(const ActionLine &line);
+void RunRegisterAction(const ActionLine &line);
+void RunCopyPluginAction(const ActionLine &line);
+void RunCopyPlugin2Action(const ActionLine &line);
+void RunPatchPluginAction(const ActionLine &line);
+
+// Copies the source into every plug-in folder: under its own file name
+// (bOwnName), else under pszName, else under the entry's plug-in name. 1
+// when every folder received it (or there is none); 0 after the first
+// failure, which it has shown and reported (the folders after it are left).
+UINT CopyToPluginFolders(Installer *pInstaller, const char *pszSource, BOOL bOwnName, const char *pszName);
+
+// Writes an offset;bytes;... patch list into a buffer (the list unchanged).
+void ApplyPatchList(BYTE *pBuffer, DWORD cbBuffer, const char *pszList);
 
 #endif

@@ -17,6 +17,14 @@ BOOL BuildInstallPath(char *pszPath, size_t cbPath, const char *pszName)
     size_t cchFolder = 0;
     while (cchFolder < REG_VALUE_SIZE && pszFolder[cchFolder])
         cchFolder++;
+    return JoinFolderPath(pszPath, cbPath, pszFolder, cchFolder, pszName);
+}
+
+BOOL JoinFolderPath(char *pszPath, size_t cbPath, const char *pszFolder, size_t cchFolder, const char *pszName)
+{
+    if (cbPath == 0)
+        return FALSE;
+    pszPath[0] = '\0';
     if (cchFolder == 0)
         return FALSE;
     size_t cchSlash = (pszName && pszFolder[cchFolder - 1] != '\\') ? 1 : 0;

@@ -12,4 +12,8 @@
 // does not fit cbPath bytes: a path is never cut into a different one.
 BOOL BuildInstallPath(char *pszPath, size_t cbPath, const char *pszName);
 
+// The same for any folder: the first cchFolder characters of pszFolder (at
+// least one), a backslash unless they end in one, and pszName (NULL: none).
+BOOL JoinFolderPath(char *pszPath, size_t cbPath, const char *pszFolder, size_t cchFolder, const char *pszName);
+
 #endif

@@ -6,7 +6,10 @@
 
 #define REGSERVER_TIMEOUT_MS 10000
 
-UINT RunProgramAndWait(const char *pszPath, char *pszCommandLine, DWORD dwTimeoutMs)
+// How often a wait looks at its cancel flag.
+#define CANCEL_POLL_MS 50
+
+UINT RunProgramAndWait(const char *pszPath, char *pszCommandLine, DWORD dwTimeoutMs, const volatile LONG *pbCancel)
 {
     // Without an application name CreateProcessA would take the program
     // from the command line: never run what the line happens to name.
@@ -23,7 +26,23 @@ UINT RunProgramAndWait(const char *pszPath, char *pszCommandLine, DWORD dwTimeou
     KernelHandle process, thread;
     process.h = pi.hProcess;
     thread.h = pi.hThread;
-    return WaitForSingleObject(process.h, dwTimeoutMs) == WAIT_FAILED ? 0 : 1;
+    DWORD dwStart = GetTickCount();
+    for (;;) {
+        DWORD dwWait = dwTimeoutMs;
+        if (dwTimeoutMs != INFINITE) {
+            DWORD dwElapsed = GetTickCount() - dwStart;
+            dwWait = dwElapsed >= dwTimeoutMs ? 0 : dwTimeoutMs - dwElapsed;
+        }
+        if (pbCancel && dwWait > CANCEL_POLL_MS)
+            dwWait = CANCEL_POLL_MS;
+        DWORD r = WaitForSingleObject(process.h, dwWait);
+        if (r == WAIT_FAILED)
+            return 0;
+        if (r == WAIT_OBJECT_0 || (pbCancel && *pbCancel))
+            return 1;
+        if (dwTimeoutMs != INFINITE && GetTickCount() - dwStart >= dwTimeoutMs)
+            return 1;
+    }
 }
 
 typedef HRESULT(STDAPICALLTYPE *DllRegisterServerProc)(void);

@@ -1,0 +1,179 @@
+// Program and plug-in commands through the in-process host, with the
+// plug-in folder table filled by the test: the patch list grammar, where
+// copies land, a copy failing half way, the index list of COPYPLUGIN, and a
+// stop while EXEC waits. COPYPLUGIN closing the browsers and the relaunch
+// run end to end.
+#include "script/actions.h"
+#include "support/harness.h"
+#include "support/testmain.h"
+#include <gtest/gtest.h>
+
+typedef std::vector<std::string> Calls;
+
+TEST(PatchList, WritesPairsInsideTheBufferAndLeavesTheListAsItIs)
+{
+    static const struct {
+        const char *pszList;
+        const char *pszExpected;    // the 8 bytes afterwards, as hex
+    } s_cases[] = {
+        { "1;9090;7;FFEE", "00909000000000FF" },         // the byte past the end is not written
+        { "0;ABC", "AB00000000000000" },                 // a last digit alone is ignored
+        { "3;;4;11", "0000000011000000" },               // empty bytes write nothing
+        { "2;aB;5;c0", "0000AB0000C00000" },
+        { "8;11", "0000000000000000" },                   // at the end
+        { "FFFFFFFF;1122", "0000000000000000" },          // an offset that would wrap to 0
+        { ";77", "7700000000000000" },                    // an empty offset is 0
+        { "5", "0000000000000000" },                      // no ';': the list is over
+        { "6;1;", "0000000000000000" },                   // one digit: nothing
+    };
+    for (const auto &c : s_cases) {
+        SCOPED_TRACE(c.pszList);
+        BYTE ab[9];
+        memset(ab, 0, 8);
+        ab[8] = 0xbd;           // sentinel past the buffer
+        std::string list = c.pszList;
+        ApplyPatchList(ab, 8, list.c_str());
+        char szHex[17];
+        for (int i = 0; i < 8; i++)
+            wsprintfA(szHex + 2 * i, "%02X", ab[i]);
+        EXPECT_EQ(std::string(c.pszExpected), szHex);
+        EXPECT_EQ(0xbd, ab[8]);
+        EXPECT_EQ(std::string(c.pszList), list) << "the same list serves every folder";
+    }
+}
+
+class PluginActions : public testing::Test {
+protected:
+    // Plug-in folders under the temp folder, named as given (a trailing
+    // backslash is kept in the table).
+    void Folders(const std::vector<std::string> &names)
+    {
+        Installer *p = h.Object();
+        p->m_nPluginDirs = 0;
+        for (const std::string &name : names) {
+            std::string dir = h.dir / name;
+            CreateDirectoryA(dir.c_str(), NULL);
+            PluginDirEntry &e = p->m_aPluginDirs[p->m_nPluginDirs++];
+            lstrcpynA(e.szDir, dir.c_str(), sizeof e.szDir);
+            lstrcpyA(e.szName, "np.dll");
+        }
+    }
+    std::string Downloaded(const std::string &name, const std::string &bytes)
+    {
+        std::string path = h.dir / name;
+        WriteFileBytes(path, bytes);
+        return path;
+    }
+    void Run(const std::string &actions, const std::vector<std::string> &files)
+    {
+        h.Set("RESURL1", "r1");
+        std::string script = "[DL]\n";
+        for (size_t i = 0; i < files.size(); i++)
+            script += "http://x/" + std::to_string(i) + "\n";
+        h.Start(script + "[REQUIRED_ACTIONS]\n" + actions + "[END]\n");
+        for (const std::string &f : files)
+            ASSERT_TRUE(h.AnswerDownload(f)) << f;
+        ASSERT_TRUE(h.WaitForRunEnd());
+        h.host.PumpFor(20);
+    }
+    std::string Content(const std::string &path)
+    {
+        std::string bytes;
+        return ReadFileBytes(path, &bytes) ? bytes : "(none)";
+    }
+
+    InstallerHarness h;
+};
+
+TEST_F(PluginActions, CopiesLandUnderTheRightNamesInEveryFolder)
+{
+    Folders({ "a", "b\\" });
+    std::string one = Downloaded("one.bin", "1");
+    Downloaded("two.bin", "22");
+    // A forward slash ends the own name as a backslash does.
+    std::string twoSlash = h.dir.Path() + "/two.bin";
+    Run("COPYPLUGIN2:1\nCOPYPLUGIN2:2;other.dll\nPATCHPLUGIN:0;other.dll;1;41\n", { one, twoSlash });
+    for (const char *pszDir : { "a", "b" }) {
+        SCOPED_TRACE(pszDir);
+        std::string dir = h.dir / pszDir;
+        EXPECT_EQ("1", Content(dir + "\\np.dll")) << "the table's plug-in name";
+        EXPECT_EQ("2A", Content(dir + "\\other.dll")) << "the name given, then patched";
+    }
+    EXPECT_TRUE(h.host.Has("CmptOut")) << "COPYPLUGIN2 closes nothing and the report ends the script";
+    EXPECT_TRUE(h.dialogs.Take().empty());
+}
+
+TEST_F(PluginActions, CopyFailingInTheSecondOfThreeFoldersStopsThere)
+{
+    Folders({ "a", "b", "c" });
+    std::string one = Downloaded("one.bin", "new");
+    std::string held = h.dir / "b\\np.dll";
+    WriteFileBytes(held, "old");
+    HANDLE hHeld = CreateFileA(held.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, hHeld);
+    Run("COPYPLUGIN2:1\n", { one });
+    CloseHandle(hHeld);
+    EXPECT_EQ("new", Content(h.dir / "a\\np.dll"));
+    EXPECT_EQ("old", Content(held));
+    EXPECT_EQ("(none)", Content(h.dir / "c\\np.dll")) << "folders after the failure are left";
+    Calls calls = h.host.Calls();
+    ASSERT_GE(calls.size(), 7u);
+    EXPECT_EQ((Calls{ "SetParameter SRCFILE=" + one, "SetParameter DSTFILE=" + held, "SetParameter APPID=0",
+                      "SetParameter JOBID=0", "SetParameter NUMERR=10", "ExecuteCmd SEND" }),
+              Calls(calls.end() - 6, calls.end()));
+    Calls boxes = h.dialogs.Take();
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ(0u, boxes[0].find("VUR - Installer | Impossible de copier le fichier " + one + " vers " + held +
+                                " (erreur -")) << boxes[0];
+    EXPECT_NE(std::string::npos, boxes[0].find("). V\xE9rifiez que le fichier destination n'est pas en lecture seule"))
+        << boxes[0];
+}
+
+TEST_F(PluginActions, DestinationLongerThanItsBufferFailsWithoutBeingCut)
+{
+    Folders({ std::string(200, 'd') });
+    std::string one = Downloaded("one.bin", "1");
+    std::string name = std::string(60, 'n') + ".dll";
+    Run("COPYPLUGIN2:1;" + name + "\n", { one });
+    EXPECT_TRUE(h.host.Has("SetParameter DSTFILE=" + name)) << "the name from the line is reported";
+    EXPECT_TRUE(h.host.Has("SetParameter NUMERR=10"));
+    EXPECT_EQ(1u, h.dialogs.Take().size());
+}
+
+TEST_F(PluginActions, CopyPluginWithAnEmptyTableClosesNothingButStillTestsItsIndexes)
+{
+    std::string one = Downloaded("one.bin", "1"), two = Downloaded("two.bin", "2");
+    Run("COPYPLUGIN:1;a;b;c;d;2;9;2\nCOPYPLUGIN:1;a\nCOPYPLUGIN:1\n", { one, two });
+    EXPECT_EQ((Calls{ "9 | Installer - Copyplugin file : index trop grand !" }), h.dialogs.Take())
+        << "no closing notice; the bad index in the middle is shown and the list goes on";
+    EXPECT_TRUE(h.host.Has("CmptOut")) << "no relaunch: the report ending";
+}
+
+// A program that waits until the test lets it go.
+VUR_CHILD_MODE(waitforrelease)
+{
+    (void)argc;
+    (void)argv;
+    HANDLE hRelease = CreateEventA(NULL, TRUE, FALSE, "VurExecRelease");
+    WaitForSingleObject(hRelease, 60000);
+    CloseHandle(hRelease);
+    return 0;
+}
+
+TEST_F(PluginActions, StopWhileExecWaitsEndsTheRunWithoutAnError)
+{
+    HANDLE hRelease = CreateEventA(NULL, TRUE, FALSE, "VurExecRelease");
+    h.Set("RESURL1", "r1");
+    h.Start("[DL]\nhttp://x/p.exe\n[REQUIRED_ACTIONS]\nEXEC:1;p --child=waitforrelease\n[TEXT]\n1;after\n[END]\n");
+    ASSERT_TRUE(h.AnswerDownload(ThisProgramPath()));
+    h.host.PumpFor(500);
+    EXPECT_NE(0u, h.Object()->m_dwThreadId) << "EXEC is waiting for the program";
+    DWORD dwStart = GetTickCount();
+    h.Object()->ForceRemove();
+    EXPECT_LT(GetTickCount() - dwStart, 2000u);
+    EXPECT_TRUE(h.WaitForQuit(2000));
+    EXPECT_FALSE(h.host.Has("SetParameter NUMERR=4"));
+    EXPECT_FALSE(h.host.Has("SetParameter TEXTMSG=after"));
+    SetEvent(hRelease);
+    CloseHandle(hRelease);
+}
