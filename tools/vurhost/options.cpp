@@ -52,7 +52,8 @@ const char *UsageText()
         "\n"
         "Exit status: 0 result report, 1 error report, 2 bad usage, 3 the component\n"
         "could not be created (or not within the time-out), 4 time-out, 5 the component\n"
-        "ended without any report, 6 left by --inside/--after exit, 7 ended by die.\n";
+        "ended without any report, 6 left by --inside/--after exit, 7 ended by die, 8 the\n"
+        "component closed the browsers and ended without a report (relaunch ending).\n";
 }
 
 static bool ParseWholeNumber(const std::string &text, DWORD *pdwSeconds)

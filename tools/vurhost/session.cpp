@@ -387,6 +387,16 @@ int Session::Finish()
         return EXIT_ERROR_REPORT;
     if (m_state.nResultReports > 0 || m_state.bCmptOut)
         return EXIT_RESULT_REPORT;
+    // The closing notice came first: the component reopened the page itself.
+    if (m_dialogs) {
+        for (const std::string &box : m_dialogs->Seen()) {
+            if (box.find("| Votre browser va") != std::string::npos) {
+                SayErrorLine("vurhost: the component closed the browsers and ended without a report: it reopens "
+                             "the result page itself (relaunch ending)");
+                return EXIT_RELAUNCH;
+            }
+        }
+    }
     SayErrorLine("vurhost: the component ended without any report (did it reopen the result page itself?)");
     return EXIT_NO_REPORT;
 }

@@ -13,7 +13,8 @@ enum HostExitStatus {
     EXIT_TIMEOUT = 4,
     EXIT_NO_REPORT = 5,
     EXIT_LEFT = 6,              // --inside/--after ...=exit: the component was released without Unadvise
-    EXIT_DIED = 7               // --inside/--after ...=die
+    EXIT_DIED = 7,              // --inside/--after ...=die
+    EXIT_RELAUNCH = 8           // the component closed the browsers and ended without a report
 };
 
 // The calling thread must not have initialised COM yet.
