@@ -1,7 +1,12 @@
 #!/usr/bin/env bash
-# Creates the private Wine prefix inside the build tree, once per tree.
+# Creates a private Wine prefix inside the build tree, once per prefix:
+# scripts/make-prefix.sh [wine|test] [x86_64|i686] makes
+# build/<arch>/wineprefix (the default: build/x86_64/wineprefix) or
+# build/<arch>/testprefix (see scripts/wine-env.sh).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+vur_prefix=${1:-wine}
+vur_arch=${2:-x86_64}
 source "$root/scripts/wine-env.sh"
 stamp="$WINEPREFIX/.vur-prefix-ready"
 if [ -f "$stamp" ]; then
