@@ -8,7 +8,9 @@
 # not offer yet): apt reports unmet dependencies or broken packages. The
 # whole install is first tried without changing anything (apt-get -s); on
 # such a report the script waits, reads the index again and tries again, a
-# few times. It never forces a package past apt (no dpkg -i), and finishes
+# few times. It never forces a package past apt (no dpkg -i), never lets
+# apt remove a package to make room (an out-of-step index can make apt
+# offer to remove wine64 for the sake of a 32-bit library), and finishes
 # what dpkg began if an install stops half-way.
 # VUR_APT_ATTEMPTS (default 5) and VUR_APT_WAIT (first wait in seconds,
 # doubled each time; default 30) tune the retries.
@@ -69,11 +71,11 @@ try_install() {
     grep -qiE 'hash sum mismatch|file has unexpected size|mirror sync' "$log" && return 1
     return 2
   fi
-  if ! $SUDO apt-get install -s --no-install-recommends "${missing[@]}" >"$log" 2>&1; then
-    grep -qiE 'unmet dependencies|broken packages|unable to correct problems' "$log" && return 1
+  if ! $SUDO apt-get install -s --no-remove --no-install-recommends "${missing[@]}" >"$log" 2>&1; then
+    grep -qiE 'unmet dependencies|broken packages|unable to correct problems|need to be removed' "$log" && return 1
     return 2
   fi
-  if ! $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >"$log" 2>&1; then
+  if ! $SUDO apt-get install -y -qq --no-remove --no-install-recommends "${missing[@]}" >"$log" 2>&1; then
     finish_dpkg
     # A package file already gone from the mirror (replaced by a newer one).
     grep -qiE 'failed to fetch|404' "$log" && return 1
@@ -94,7 +96,7 @@ for ((attempt = 1; ; attempt++)); do
     exit 1
   fi
   echo "install-deps: apt cannot install ${missing[*]} yet; what it says:"
-  grep -iE 'depends|unmet|broken|mismatch|unexpected size|failed to fetch|^E:' "$log" | sed 's/^/  /' | head -n 20
+  grep -iE 'depends|unmet|broken|removed|mismatch|unexpected size|failed to fetch|^E:' "$log" | sed 's/^/  /' | head -n 20
   if [ "$attempt" -ge "$attempts" ]; then
     echo "install-deps: still impossible after $attempt attempts. The package index of one architecture" \
          "(most often i386) is out of step with the other's while the mirror syncs; run" \
