@@ -64,6 +64,10 @@ all_tests() {
 # of one build, driven by the vurhost of one build, in the server's tree's
 # test prefix: e2e_tests SERVER_ARCH VURHOST_ARCH.
 e2e_tests() {
+  if [ "$1$2" != x86_64x86_64 ] && [ ! -x /usr/lib/wine/wine ]; then
+    echo "Wine's 32-bit loader /usr/lib/wine/wine (wine32:i386) is missing: scripts/install-deps.sh installs it"
+    return 1
+  fi
   (
     vur_prefix=test vur_arch=$1
     source scripts/wine-env.sh
