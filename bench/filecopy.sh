@@ -3,11 +3,15 @@
 # same 64 MiB file, compressed (SZDD) and plain: MB/s of output for each,
 # best of 3 runs, and the ratios ours / native. msexpand makes one system
 # call per byte (about 0.4 MB/s, near 3 minutes here), so it runs once.
-# Usage: bench/filecopy.sh   (after scripts/build.sh x86_64 and make-prefix.sh)
+# Usage: bench/filecopy.sh   (after scripts/build.sh x86_64; runs in the
+# tests' prefix, build/x86_64/testprefix)
 # The SZDD file takes mscompress about 100 s; it is kept in
 # build/x86_64/bench/data and made again only when missing.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+source "$root/scripts/deps.sh"
+"$root/scripts/make-prefix.sh" test x86_64
+vur_prefix=test
 source "$root/scripts/wine-env.sh"
 build="$root/build/x86_64"
 bench_exe="$build/bench/filecopy_bench.exe"

@@ -2,6 +2,7 @@
 # Configures and builds one or both architectures: scripts/build.sh [x86_64|i686]...
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+source "$root/scripts/deps.sh"
 arches=("$@")
 [ ${#arches[@]} -gt 0 ] || arches=(x86_64 i686)
 for arch in "${arches[@]}"; do

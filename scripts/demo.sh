@@ -1,29 +1,37 @@
 #!/usr/bin/env bash
-# The main job's demo: on a fresh machine installs what is missing, builds
-# x86_64, makes the private Wine prefix, registers the built server there,
-# sets the install folder, and runs vurhost (the command-line host) on the
+# The main job's demo, on the shipping i686 build: on a fresh machine
+# installs what is missing, builds i686, makes the private Wine prefix
+# (build/i686/wineprefix), registers the built server there, sets the
+# install folder, and runs vurhost (the command-line host, i686 too) on the
 # demo install script examples/demo/demo.txt. Then shows what the install
 # left: the files with their versions and times, and the registry values.
 # Under Xvfb: the server's tray icon needs a display.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
+source scripts/deps.sh
 step() { echo; echo "== $*"; }
 
-step "packages";       scripts/install-deps.sh
-step "build x86_64";   scripts/build.sh x86_64 | tail -n 1
-step "wine prefix";    scripts/make-prefix.sh
+step "packages";          scripts/install-deps.sh
+step "build i686";        scripts/build.sh i686 | tail -n 1
+step "wine prefix";       scripts/make-prefix.sh wine i686
+vur_arch=i686
 source scripts/wine-env.sh
-build="$root/build/x86_64"
+build="$root/build/i686"
 folder='C:\Program Files\VUR Demo'
 quiet() { grep -v '^X connection to' >&2 || true; }
 
-step "register installer.exe in the private prefix"
+# A 32-bit program reads HKEY_CLASSES_ROOT\CLSID and HKEY_LOCAL_MACHINE\Software
+# through the 32-bit view of the registry: the 32-bit server registers
+# itself there and reads its install folder there, so reg works in that
+# view too (/reg:32); wine reg itself is a 64-bit program.
+step "register installer.exe (i686) in the private prefix"
 wine "$build/server/installer.exe" /RegServer
-wine reg query 'HKCR\CLSID\{63C43601-34EF-11D2-94F6-204C4F4F5020}\LocalServer32' /ve | sed -n 's/^ *(Default) *REG_SZ */  LocalServer32 = /p'
+wine reg query 'HKCR\CLSID\{63C43601-34EF-11D2-94F6-204C4F4F5020}\LocalServer32' /ve /reg:32 |
+  sed -n 's/^ *(Default) *REG_SZ */  LocalServer32 = /p'
 
 step "install folder: $folder (a fresh one for the demo)"
-wine reg add 'HKLM\Software\VUR' /ve /d "$folder" /f >/dev/null
+wine reg add 'HKLM\Software\VUR' /ve /d "$folder" /f /reg:32 >/dev/null
 rm -rf "$WINEPREFIX/drive_c/Program Files/VUR Demo"
 mkdir -p "$WINEPREFIX/drive_c/Program Files/VUR Demo"
 wine reg delete 'HKCU\Software\VUR Demo' /f >/dev/null 2>&1 || true

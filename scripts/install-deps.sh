@@ -1,19 +1,117 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the project needs, when any is missing.
+# Installs the Debian packages of the table in scripts/deps.sh that are
+# missing, with the i386 architecture for Wine's 32-bit loader (the
+# shipping i686 server runs on it). Quick when everything is there.
+#
+# While a mirror syncs, its i386 index can be out of step with amd64 for a
+# while (wine32:i386 then wants a libwine or wine version that amd64 does
+# not offer yet): apt reports unmet dependencies or broken packages. The
+# whole install is first tried without changing anything (apt-get -s); on
+# such a report the script waits, reads the index again and tries again, a
+# few times. It never forces a package past apt (no dpkg -i), never lets
+# apt remove a package to make room (an out-of-step index can make apt
+# offer to remove wine64 for the sake of a 32-bit library), and finishes
+# what dpkg began if an install stops half-way.
+# VUR_APT_ATTEMPTS (default 5) and VUR_APT_WAIT (first wait in seconds,
+# doubled each time; default 30) tune the retries.
 set -euo pipefail
-packages=(mingw-w64 mingw-w64-tools libwine-dev wine wine64 xvfb mscompress googletest
-          cmake ninja-build python3)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
+root=$(cd "$(dirname "$0")/.." && pwd)
+source "$root/scripts/deps.sh"
+
+mapfile -t packages < <(vur_dep_packages)
+native=$(dpkg --print-architecture)
+
+missing_packages() {
+  local status p
+  status=" $(dpkg-query -W -f='${binary:Package}=${db:Status-Status} ' "${packages[@]}" 2>/dev/null || true) "
+  for p in "${packages[@]}"; do
+    case "$status" in
+      *" $p=installed "* | *" $p:$native=installed "*) ;;
+      *) echo "$p" ;;
+    esac
+  done
+}
+
+mapfile -t missing < <(missing_packages)
 if [ ${#missing[@]} -eq 0 ]; then
-  echo "install-deps: all packages present"
+  echo "install-deps: all ${#packages[@]} packages present"
   exit 0
 fi
 echo "install-deps: installing ${missing[*]}"
+
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO=sudo
 export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -qq
-$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" xauth >/dev/null
+for p in "${missing[@]}"; do
+  if [[ $p == *:i386 ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    echo "install-deps: adding the i386 architecture (for $p)"
+    $SUDO dpkg --add-architecture i386
+  fi
+done
+
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+
+# Packages that dpkg left unpacked or half-configured; configures them.
+finish_dpkg() {
+  [ -z "$($SUDO dpkg --audit 2>&1)" ] && return 0
+  echo "install-deps: dpkg stopped half-way; configuring what it unpacked (dpkg --configure -a)"
+  $SUDO dpkg --configure -a || true
+  if [ -n "$($SUDO dpkg --audit 2>&1)" ]; then
+    $SUDO dpkg --audit >&2 || true
+    echo "install-deps: packages are still half-installed (above); fix them with apt-get before going on" >&2
+    exit 1
+  fi
+}
+
+# One attempt: 0 done; 1 the index looks out of step (worth waiting); 2
+# another failure (the log says why).
+try_install() {
+  if ! $SUDO apt-get update -qq >"$log" 2>&1; then
+    grep -qiE 'hash sum mismatch|file has unexpected size|mirror sync' "$log" && return 1
+    return 2
+  fi
+  if ! $SUDO apt-get install -s --no-remove --no-install-recommends "${missing[@]}" >"$log" 2>&1; then
+    grep -qiE 'unmet dependencies|broken packages|unable to correct problems|need to be removed' "$log" && return 1
+    return 2
+  fi
+  if ! $SUDO apt-get install -y -qq --no-remove --no-install-recommends "${missing[@]}" >"$log" 2>&1; then
+    finish_dpkg
+    # A package file already gone from the mirror (replaced by a newer one).
+    grep -qiE 'failed to fetch|404' "$log" && return 1
+    return 2
+  fi
+  return 0
+}
+
+attempts=${VUR_APT_ATTEMPTS:-5}
+wait=${VUR_APT_WAIT:-30}
+for ((attempt = 1; ; attempt++)); do
+  result=0
+  try_install || result=$?
+  [ $result -eq 0 ] && break
+  if [ $result -eq 2 ]; then
+    cat "$log" >&2
+    echo "install-deps: apt failed (above)" >&2
+    exit 1
+  fi
+  echo "install-deps: apt cannot install ${missing[*]} yet; what it says:"
+  grep -iE 'depends|unmet|broken|removed|mismatch|unexpected size|failed to fetch|^E:' "$log" | sed 's/^/  /' | head -n 20
+  if [ "$attempt" -ge "$attempts" ]; then
+    echo "install-deps: still impossible after $attempt attempts. The package index of one architecture" \
+         "(most often i386) is out of step with the other's while the mirror syncs; run" \
+         "scripts/install-deps.sh again later. Do not force it with dpkg -i." >&2
+    exit 1
+  fi
+  echo "install-deps: the i386 and amd64 package indexes are probably out of step while the mirror syncs;" \
+       "nothing was changed. Reading the index again in $wait s (attempt $((attempt + 1)) of $attempts)."
+  sleep "$wait"
+  wait=$((wait * 2))
+done
+
+mapfile -t missing < <(missing_packages)
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "install-deps: apt finished but these are not installed: ${missing[*]}" >&2
+  exit 1
+fi
+echo "install-deps: installed; all ${#packages[@]} packages present"

@@ -1,18 +1,30 @@
 #!/usr/bin/env bash
-# Creates the private Wine prefix inside the build tree, once per tree.
+# Creates a private Wine prefix inside the build tree, once per prefix:
+# scripts/make-prefix.sh [wine|test] [x86_64|i686] makes
+# build/<arch>/wineprefix (the default: build/x86_64/wineprefix) or
+# build/<arch>/testprefix (see scripts/wine-env.sh).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+vur_prefix=${1:-wine}
+vur_arch=${2:-x86_64}
 source "$root/scripts/wine-env.sh"
 stamp="$WINEPREFIX/.vur-prefix-ready"
-if [ -f "$stamp" ]; then
+# A prefix made before Wine's 32-bit loader was installed is updated once
+# the loader is there, so that its 32-bit side of Windows is filled in.
+loaders=$([ -x /usr/lib/wine/wine ] && echo "wine64 wine32" || echo "wine64")
+if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$loaders" ]; then
   exit 0
 fi
 mkdir -p "$WINEPREFIX"
-[ -f "$WINEPREFIX/system.reg" ] || wineboot -i >/dev/null 2>&1 || true
+if [ -f "$WINEPREFIX/system.reg" ]; then
+  wineboot -u >/dev/null 2>&1 || true
+else
+  wineboot -i >/dev/null 2>&1 || true
+fi
 # Xvfb has no window manager: Wine would wait 2 s for one at every message
 # box or tray icon that closes. Unmanaged windows close at once.
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 wineserver -w
 test -f "$WINEPREFIX/system.reg"
-touch "$stamp"
-echo "make-prefix: created $WINEPREFIX"
+echo "$loaders" > "$stamp"
+echo "make-prefix: made $WINEPREFIX ($loaders)"

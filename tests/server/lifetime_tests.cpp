@@ -54,15 +54,15 @@ TEST_F(ServerLifetime, TrayWindowCancelEndsServersStartedWithoutAMatchingSwitch)
     std::string hyphenFolder = dir / "vur-server";
     CreateDirectoryA(hyphenFolder.c_str(), NULL);
     std::string hyphenCopy = hyphenFolder + "\\installer.exe";
-    ASSERT_TRUE(CopyFileA(InstallerExePath().c_str(), hyphenCopy.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(ServerExePath().c_str(), hyphenCopy.c_str(), FALSE));
     const struct {
         std::string program;
         const char *pszArgs;
     } cases[] = {
-        { InstallerExePath(), "" },
-        { InstallerExePath(), "-Embedding" },
-        { InstallerExePath(), "/RegServer " },
-        { InstallerExePath(), "-regserver now" },
+        { ServerExePath(), "" },
+        { ServerExePath(), "-Embedding" },
+        { ServerExePath(), "/RegServer " },
+        { ServerExePath(), "-regserver now" },
         { hyphenCopy, "" },
     };
     for (size_t i = 0; i < sizeof cases / sizeof cases[0]; i++) {

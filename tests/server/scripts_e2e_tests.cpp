@@ -163,10 +163,14 @@ Lines MessageBoxLine(const std::string &caption, const std::string &text)
 }
 
 // Each test has its own install folder (the install folder value points
-// at it while the test runs) and a private HKCU key tree.
+// at it while the test runs, in the registry view that the server under
+// test reads) and a private HKCU key tree.
 class ScriptsEndToEnd : public RealServerTest {
 protected:
-    ScriptsEndToEnd() : folder(install.Path()), keys(HKEY_CURRENT_USER, kKeyPath), root(FixtureFolder()) {}
+    ScriptsEndToEnd()
+        : folder(install.Path(), ServerRegistryView()), keys(HKEY_CURRENT_USER, kKeyPath), root(FixtureFolder())
+    {
+    }
 
     std::string ScriptPath() const { return dir / "script.txt"; }
     std::string Installed(const std::string &name) const { return install / name; }
@@ -334,7 +338,7 @@ TEST_F(ScriptsEndToEnd, CopiesInstallTheFileAndItsEntryThenNamesTheInstalledFile
 
 TEST_F(ScriptsEndToEnd, FailedCopyReportsAndEndsTheScriptSilently)
 {
-    InstallFolderValue endingInABackslash(install.Path() + "\\");
+    InstallFolderValue endingInABackslash(install.Path() + "\\", ServerRegistryView());
     VurhostRun run = Run({ "[DL]", "small.bin", "[ACTIONS]", "COPY:1;nofolder\\small.bin",
                            "[TEXT]", "1;never shown", "[END]" });
     EXPECT_EQ(1, run.exitCode) << run.output;

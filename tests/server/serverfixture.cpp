@@ -20,27 +20,60 @@ std::string InstallerExePath()
     return BuildRoot() + "\\server\\installer.exe";
 }
 
+static std::string FromEnvironment(const char *pszName, const std::string &fallback)
+{
+    char sz[MAX_PATH];
+    DWORD n = GetEnvironmentVariableA(pszName, sz, sizeof sz);
+    return n > 0 && n < sizeof sz ? std::string(sz) : fallback;
+}
+
+std::string ServerExePath()
+{
+    return FromEnvironment("VUR_SERVER_EXE", InstallerExePath());
+}
+
 std::string VurhostExePath()
 {
-    return BuildRoot() + "\\tools\\vurhost\\vurhost.exe";
+    return FromEnvironment("VUR_VURHOST_EXE", BuildRoot() + "\\tools\\vurhost\\vurhost.exe");
+}
+
+REGSAM ServerRegistryView()
+{
+    DWORD dwType = SCS_64BIT_BINARY;
+    GetBinaryTypeA(ServerExePath().c_str(), &dwType);
+    return dwType == SCS_32BIT_BINARY ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+}
+
+static std::string LongPath(const std::string &path)
+{
+    char sz[MAX_PATH];
+    DWORD n = GetLongPathNameA(path.c_str(), sz, sizeof sz);
+    return n > 0 && n < sizeof sz ? std::string(sz) : path;
 }
 
 // The server registers itself, as it does on a user's machine; other tests
-// may have removed its entries since, so the class key is looked at first.
+// may have removed its entries since, or another build may hold them, so
+// the class key is looked at first.
 bool RegisterServerForTests()
 {
     HKEY hKey;
+    char szServer[MAX_PATH];
+    DWORD cb = sizeof szServer - 1, dwType = 0;
+    bool bRegistered = false;
     if (RegOpenKeyExA(HKEY_CLASSES_ROOT, "CLSID\\{63C43601-34EF-11D2-94F6-204C4F4F5020}\\LocalServer32", 0,
-                      KEY_READ, &hKey) == ERROR_SUCCESS) {
+                      KEY_QUERY_VALUE | ServerRegistryView(), &hKey) == ERROR_SUCCESS) {
+        if (RegQueryValueExA(hKey, NULL, NULL, &dwType, (BYTE *)szServer, &cb) == ERROR_SUCCESS && dwType == REG_SZ) {
+            szServer[cb] = '\0';
+            bRegistered = lstrcmpiA(LongPath(szServer).c_str(), LongPath(ServerExePath()).c_str()) == 0;
+        }
         RegCloseKey(hKey);
-        return true;
     }
-    return RunAndWait("\"" + InstallerExePath() + "\" /RegServer", 60000) == 0;
+    return bRegistered || RunAndWait("\"" + ServerExePath() + "\" /RegServer", 60000) == 0;
 }
 
 bool UnregisterServerForTests()
 {
-    return RunAndWait("\"" + InstallerExePath() + "\" /UnregServer", 60000) == 0;
+    return RunAndWait("\"" + ServerExePath() + "\" /UnregServer", 60000) == 0;
 }
 
 std::vector<DWORD> RunningServers()

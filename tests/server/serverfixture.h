@@ -12,12 +12,21 @@
 // The build tree (build\<arch>), found from this program's place in it.
 std::string BuildRoot();
 
-// Full paths of the build's programs.
+// The build's own installer.exe, which the in-process tests load.
 std::string InstallerExePath();
+
+// The programs that the end-to-end tests run: the build's own, unless the
+// environment names others in VUR_SERVER_EXE and VUR_VURHOST_EXE (Windows
+// paths), as test.sh does to run them against the shipping i686 build.
+std::string ServerExePath();
 std::string VurhostExePath();
 
-// Registers the built installer.exe for COM in the prefix (class entries
-// and type library), once per test program; false when that failed.
+// The registry view that the server under test reads and writes:
+// KEY_WOW64_32KEY for a 32-bit program, KEY_WOW64_64KEY for a 64-bit one.
+REGSAM ServerRegistryView();
+
+// Registers the server under test for COM in the prefix (class entries and
+// type library) unless it already is; false when that failed.
 bool RegisterServerForTests();
 bool UnregisterServerForTests();
 

@@ -213,6 +213,27 @@ TEST(VurhostServerProcess, TheNewServerIsPickedOrNoneWhenItCannotBeTold)
     EXPECT_TRUE(ProcessesNamed("").empty());
 }
 
+TEST(VurhostServerProcess, TheRegisteredServerIsFoundInEitherRegistryView)
+{
+    // A 32-bit server registers its class in the 32-bit view, a 64-bit one
+    // in the 64-bit view; vurhost may be of either bitness.
+    static const CLSID kClsid = { 0x5f0e0a11, 0x7d2c, 0x4b6e, { 0x9a, 0x41, 0x3c, 0x28, 0x60, 0xd1, 0x0b, 0x77 } };
+    static const char kKey[] = "CLSID\\{5F0E0A11-7D2C-4B6E-9A41-3C2860D10B77}";
+    static const char kCommand[] = "\"C:\\no such folder\\Test Server.exe\" -Embedding";
+    for (REGSAM samView : { KEY_WOW64_32KEY, KEY_WOW64_64KEY }) {
+        SCOPED_TRACE(samView == KEY_WOW64_32KEY ? "32-bit view" : "64-bit view");
+        HKEY hKey;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CLASSES_ROOT, (std::string(kKey) + "\\LocalServer32").c_str(), 0,
+                                                 NULL, 0, KEY_SET_VALUE | samView, NULL, &hKey, NULL));
+        RegSetValueExA(hKey, NULL, 0, REG_SZ, (const BYTE *)kCommand, sizeof kCommand);
+        RegCloseKey(hKey);
+        EXPECT_EQ("Test Server.exe", RegisteredServerName(kClsid));
+        RegDeleteKeyExA(HKEY_CLASSES_ROOT, (std::string(kKey) + "\\LocalServer32").c_str(), samView, 0);
+        RegDeleteKeyExA(HKEY_CLASSES_ROOT, kKey, samView, 0);
+    }
+    EXPECT_EQ("", RegisteredServerName(kClsid)) << "registered in neither view";
+}
+
 VUR_CHILD_MODE(messagebox)
 {
     (void)argc;

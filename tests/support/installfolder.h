@@ -1,5 +1,8 @@
 // Sets the install folder value (HKEY_LOCAL_MACHINE "Software\VUR", default
-// value) for a test and puts the previous state back afterwards.
+// value) for a test and puts the previous state back afterwards, in one
+// view of the registry: the one the component under test reads (0: this
+// program's own; a 32-bit server reads HKLM\Software through the 32-bit
+// view, KEY_WOW64_32KEY).
 #ifndef VUR_TEST_INSTALLFOLDER_H
 #define VUR_TEST_INSTALLFOLDER_H
 
@@ -8,12 +11,14 @@
 
 class InstallFolderValue {
 public:
-    explicit InstallFolderValue(const std::string &folder);     // sets it
-    InstallFolderValue();                                        // removes it
+    explicit InstallFolderValue(const std::string &folder, REGSAM samView = 0);    // sets it
+    explicit InstallFolderValue(REGSAM samView = 0);                               // removes it
     ~InstallFolderValue();
 
 private:
     void Save();
+    void Put(const std::string *pFolder);    // NULL removes the value
+    REGSAM m_samView;
     bool m_bHad;
     std::string m_previous;
 };

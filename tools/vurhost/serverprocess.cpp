@@ -21,14 +21,36 @@ static std::wstring ProgramOfCommand(const std::wstring &command)
     return program;
 }
 
+// The class's LocalServer32 value in one view of the registry.
+static bool ReadLocalServer(const std::wstring &key, REGSAM samView, WCHAR *pwszValue, DWORD cbValue)
+{
+    HKEY hKey;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_QUERY_VALUE | samView, &hKey) != ERROR_SUCCESS)
+        return false;
+    DWORD dwType = 0;
+    LONG l = RegQueryValueExW(hKey, NULL, NULL, &dwType, (BYTE *)pwszValue, &cbValue);
+    RegCloseKey(hKey);
+    return l == ERROR_SUCCESS && (dwType == REG_SZ || dwType == REG_EXPAND_SZ);
+}
+
 std::string RegisteredServerName(REFCLSID clsid)
 {
     WCHAR wszClsid[40];
     StringFromGUID2(clsid, wszClsid, 40);
     std::wstring key = std::wstring(L"CLSID\\") + wszClsid + L"\\LocalServer32";
+    // A 32-bit server registers its class in the 32-bit view of the
+    // registry, a 64-bit one in the 64-bit view, and COM starts a local
+    // server of either bitness for any client. Our own view first: when
+    // both are registered, COM starts the one in the client's own view.
+    static const REGSAM s_aViews[] = { 0, sizeof(void *) == 8 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY };
     WCHAR wszValue[MAX_PATH * 2];
-    LONG cbValue = sizeof wszValue;
-    if (RegQueryValueW(HKEY_CLASSES_ROOT, key.c_str(), wszValue, &cbValue) != ERROR_SUCCESS)
+    bool bFound = false;
+    for (REGSAM samView : s_aViews) {
+        bFound = ReadLocalServer(key, samView, wszValue, sizeof wszValue);
+        if (bFound)
+            break;
+    }
+    if (!bFound)
         return std::string();
     wszValue[MAX_PATH * 2 - 1] = L'\0';
     std::wstring program = ProgramOfCommand(wszValue);

@@ -9,7 +9,9 @@
 #include <vector>
 
 // The file name (no folder, long form) of the program registered as the
-// class's LocalServer32; empty when the class is not registered.
+// class's LocalServer32, a server of either bitness (the view of the
+// registry of vurhost's own bitness first, then the other one); empty when
+// the class is not registered.
 std::string RegisteredServerName(REFCLSID clsid);
 
 // Ids of the running processes whose program has that file name.
