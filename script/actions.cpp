@@ -28,14 +28,6 @@ void FailCopy(Installer *pInstaller, const char *pszSource, const char *pszDesti
     FailAction(pInstaller, lErrorCode);
 }
 
-namespace {
-struct ActionCommand {
-    const char *pszKeyword;
-    void (*pfnRun)(const ActionLine &line);
-    const char *pszIndexMessage;    // NULL: the index is not tested
-};
-}
-
 // Matched in this order. MD tests its index too; the message for a bad MD
 // index is ours, in the style of the others.
 static const ActionCommand s_aCommands[] = {
@@ -52,30 +44,42 @@ static const ActionCommand s_aCommands[] = {
     { "REGISTRY", RunRegistryAction, NULL },
 };
 
+const ActionCommand *FindActionCommand(const char *pszKeyword)
+{
+    for (const ActionCommand &cmd : s_aCommands)
+        if (StrEqualNoCase(pszKeyword, cmd.pszKeyword) == 0)
+            return &cmd;
+    return NULL;
+}
+
+BOOL CutActionLine(char *pszLine, ActionLine *pLine)
+{
+    char *pColon = StrChr(pszLine, ':');
+    if (!pColon)
+        return FALSE;
+    *pColon = '\0';
+    pLine->pszIndex = pColon + 1;
+    pLine->pszRest = CutAtSemicolon(pColon + 1);
+    pLine->dwIndex = (DWORD)TextToLong(pLine->pszIndex);
+    return TRUE;
+}
+
 void Installer::RunActionLine(LONG *pbRelaunch)
 {
     // A line without a colon has no keyword: like an unknown keyword, it is
     // passed over without a message.
-    char *pColon = StrChr(m_pLine, ':');
-    if (!pColon)
-        return;
-    *pColon = '\0';
-
     ActionLine line;
+    if (!CutActionLine(m_pLine, &line))
+        return;
     line.pInstaller = this;
-    line.pszIndex = pColon + 1;
-    line.pszRest = CutAtSemicolon(pColon + 1);
-    line.dwIndex = (DWORD)TextToLong(line.pszIndex);
     line.pbRelaunch = pbRelaunch;
 
-    for (const ActionCommand &cmd : s_aCommands) {
-        if (StrEqualNoCase(m_pLine, cmd.pszKeyword) != 0)
-            continue;
-        if (cmd.pszIndexMessage && !IsDownloadIndex(this, line.dwIndex)) {
-            MessageBoxA(NULL, cmd.pszIndexMessage, line.pszIndex, MB_OK);
-            return;
-        }
-        cmd.pfnRun(line);
+    const ActionCommand *pCmd = FindActionCommand(m_pLine);
+    if (!pCmd)
+        return;
+    if (pCmd->pszIndexMessage && !IsDownloadIndex(this, line.dwIndex)) {
+        MessageBoxA(NULL, pCmd->pszIndexMessage, line.pszIndex, MB_OK);
         return;
     }
+    pCmd->pfnRun(line);
 }

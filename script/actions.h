@@ -16,6 +16,23 @@ struct ActionLine {
     DownloadEntry &Entry() const { return pInstaller->m_aDownloads[dwIndex - 1]; }
 };
 
+// A command of action lines: its keyword, what runs it, and the message of
+// its index test (NULL: the index is not tested).
+struct ActionCommand {
+    const char *pszKeyword;
+    void (*pfnRun)(const ActionLine &line);
+    const char *pszIndexMessage;
+};
+
+// The command whose keyword is pszKeyword (the whole text, a-z folded), or
+// NULL: such a line is passed over without a message.
+const ActionCommand *FindActionCommand(const char *pszKeyword);
+
+// Cuts KEYWORD:INDEX;REST in place: the keyword stays at pszLine, and
+// pLine gets the index (text and number) and REST. FALSE, with nothing
+// cut, for a line without a colon.
+BOOL CutActionLine(char *pszLine, ActionLine *pLine);
+
 // The failure rule: parameters already sent, then the error report, and the
 // script ends silently before its next line.
 void FailAction(Installer *pInstaller, LONG lErrorCode);

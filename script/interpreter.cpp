@@ -4,6 +4,7 @@
 #include "host/installer.h"
 #include "script/texthelpers.h"
 #include "script/relaunch.h"
+#include "script/linereader.h"
 
 // Headers recognised in this order; the skip flags are checked between the
 // groups (see RunScript).
@@ -14,25 +15,10 @@ static BOOL IsHeader(const char *pszLine, const char *pszHeader)
 
 BOOL Installer::ReadNextLine()
 {
-    for (;;) {
-        char *pszLine = m_pCursor;
-        while (*m_pCursor && *m_pCursor != '\n' && *m_pCursor != '\r')
-            m_pCursor++;
-        if (*m_pCursor) {
-            *m_pCursor++ = '\0';
-            while (*m_pCursor == '\n' || *m_pCursor == '\r')
-                m_pCursor++;
-        } else if (pszLine == m_pCursor) {
-            // The text is over without an [END] line.
-            m_pLine = pszLine;
-            return FALSE;
-        }
-        StrTrim(pszLine);
-        if (pszLine[0] == '\0' || (pszLine[0] == '/' && pszLine[1] == '/'))
-            continue;
-        m_pLine = pszLine;
-        return TRUE;
-    }
+    char *pszLine = ReadScriptLine(&m_pCursor);
+    // The text is over without an [END] line: the line is the empty text.
+    m_pLine = pszLine ? pszLine : m_pCursor;
+    return pszLine != NULL;
 }
 
 void Installer::PumpMessages()

@@ -41,6 +41,7 @@ HRESULT HresultFromLastError()
 
 HRESULT Registrar::RunRegistryScript(LPCSTR pszScript, BOOL bRegister)
 {
+    m_cbFailedAt = (size_t)-1;
     if (!pszScript)
         return E_POINTER;
     char *pszText = NULL;
@@ -74,16 +75,21 @@ HRESULT Registrar::RunRegistryScript(LPCSTR pszScript, BOOL bRegister)
         if (FAILED(hr)) {
             // Undo the failing root block by unregistering it from its start;
             // root blocks that succeeded before it stay.
+            const char *pFailed = m_pToken;
             if (bRegister) {
                 m_pCursor = pBlock;
                 m_nDepth = 0;
                 ProcessBlock(szToken, hRoot, FALSE, FALSE);
             }
+            m_pToken = pFailed;
             break;
         }
         SkipBlanks();
     }
+    if (FAILED(hr))
+        m_cbFailedAt = (size_t)(m_pToken - pszText);
     m_pCursor = NULL;
+    m_pToken = NULL;
     CoTaskMemFree(pszText);
     return hr;
 }

@@ -55,6 +55,12 @@ public:
     // free; on failure it is NULL.
     HRESULT ExpandVariables(LPCSTR pszScript, char **ppszOut) const;
 
+    // Where the last run failed: the offset, in the text ExpandVariables
+    // makes of its script, of the token it was reading or had just read (the
+    // end of the text when a token was missing). (size_t)-1 after a success,
+    // or when the expansion itself failed.
+    size_t FailedAt() const { return m_cbFailedAt; }
+
 private:
     void SkipBlanks();
     HRESULT ReadToken(char *pszBuf, int cbBuf);
@@ -65,6 +71,8 @@ private:
 
     ReplacementMap m_map;
     const char *m_pCursor = NULL;   // position in the expanded text of the run
+    const char *m_pToken = NULL;    // where the token ReadToken read last starts
+    size_t m_cbFailedAt = (size_t)-1;
     int m_nDepth = 0;               // block levels in progress
 };
 

@@ -126,6 +126,7 @@ void Registrar::SkipBlanks()
 HRESULT Registrar::ReadToken(char *pszBuf, int cbBuf)
 {
     SkipBlanks();
+    m_pToken = m_pCursor;
     if (!*m_pCursor)
         return DISP_E_EXCEPTION;
     int cb = 0;

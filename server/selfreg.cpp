@@ -7,8 +7,22 @@
 
 static_assert(sizeof(CLSID) == 16, "class ids are compared as 16 bytes");
 
+void ModulePathForScripts(const char *pszPath, WCHAR *pszValue, int cchValue)
+{
+    char szPath[MAX_PATH];
+    lstrcpynA(szPath, pszPath, sizeof szPath);
+    char szShort[MAX_PATH];
+    DWORD nShort = GetShortPathNameA(szPath, szShort, sizeof szShort);
+    // A result of the buffer's size or more is the size it would need: the
+    // buffer then holds nothing usable.
+    if (nShort && nShort < sizeof szShort)
+        lstrcpyA(szPath, szShort);
+    if (!MultiByteToWideChar(CP_ACP, 0, szPath, -1, pszValue, cchValue))
+        pszValue[0] = 0;
+}
+
 // The path of the program for the Module replacement and for opening it as
-// a data file: the short (8.3) form when the file system has one.
+// a data file.
 static void GetModulePathForScripts(WCHAR *pszPath, int cchPath)
 {
     char szPath[MAX_PATH];
@@ -17,14 +31,7 @@ static void GetModulePathForScripts(WCHAR *pszPath, int cchPath)
     if (n >= sizeof szPath)
         n = sizeof szPath - 1;
     szPath[n] = '\0';
-    char szShort[MAX_PATH];
-    DWORD nShort = GetShortPathNameA(szPath, szShort, sizeof szShort);
-    // A result of the buffer's size or more is the size it would need: the
-    // buffer then holds nothing usable.
-    if (nShort && nShort < sizeof szShort)
-        lstrcpyA(szPath, szShort);
-    if (!MultiByteToWideChar(CP_ACP, 0, szPath, -1, pszPath, cchPath))
-        pszPath[0] = 0;
+    ModulePathForScripts(szPath, pszPath, cchPath);
 }
 
 HRESULT ApplyRegistryResource(UINT nResourceId, BOOL bRegister)

@@ -8,6 +8,10 @@
 #include <windows.h>
 #include <ole2.h>
 
+// The Module replacement's text for the program file pszPath: its short
+// (8.3) form when the file system has one, else the path as given.
+void ModulePathForScripts(const char *pszPath, WCHAR *pszValue, int cchValue);
+
 // Runs REGISTRY resource nResourceId of g_module.hInstance with the one
 // replacement Module = the program's path (its 8.3 form when it has one).
 HRESULT ApplyRegistryResource(UINT nResourceId, BOOL bRegister);

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
+#include "support/testfiles.h"
 
 // The build tree (build\<arch>), found from this program's place in it.
 std::string BuildRoot();
@@ -70,8 +71,5 @@ protected:
 // Runs a command line with its output (stdout and stderr) going to a file;
 // gives the exit code (-1: did not start or did not end in dwTimeoutMs).
 long RunCaptured(const std::string &commandLine, DWORD dwTimeoutMs, std::string *pOutput);
-
-// Splits text into lines (LF ends a line; a CR before it is dropped).
-std::vector<std::string> SplitLines(const std::string &text);
 
 #endif

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 #include <string>
+#include <vector>
 
 // A fresh folder under the temp folder, deleted with everything in it when
 // the object goes.
@@ -22,5 +23,8 @@ bool WriteFileBytes(const std::string &path, const std::string &bytes);
 bool ReadFileBytes(const std::string &path, std::string *pBytes);
 bool FileExists(const std::string &path);
 void DeleteTree(const std::string &path);
+
+// The lines of a text (LF or CR LF line ends), without their line ends.
+std::vector<std::string> SplitLines(const std::string &text);
 
 #endif
