@@ -1,0 +1,19 @@
+// Data cases of the tools tests: text files of "=== title" cases, each a
+// body and, after a "---" line, what it must give.
+#ifndef VUR_TEST_CASEFILES_H
+#define VUR_TEST_CASEFILES_H
+
+#include <string>
+#include <vector>
+
+struct DataCase {
+    std::string title;
+    std::string body;               // lines joined with LF; {0xHH} made the byte HH
+    std::string expected;           // lines after "---", each ending with LF
+};
+
+// The cases of a file of VUR_TOOLS_CASES_DIR; lines before the first
+// "===" are comments.
+std::vector<DataCase> ReadDataCases(const std::string &name);
+
+#endif
