@@ -63,6 +63,20 @@ bool IsNumberText(const char *psz)
     return *psz >= '0' && *psz <= '9';
 }
 
+// What TextToLong leaves unread after a number's digits (blanks aside).
+const char *AfterNumber(const char *psz)
+{
+    while (*psz == ' ' || *psz == '\t')
+        psz++;
+    if (*psz == '-' || *psz == '+')
+        psz++;
+    while (*psz >= '0' && *psz <= '9')
+        psz++;
+    while (*psz == ' ' || *psz == '\t')
+        psz++;
+    return psz;
+}
+
 bool IsHexText(const char *psz)
 {
     if (!*psz)
@@ -119,6 +133,7 @@ private:
     void TextLine(char *pszLine);
     void ActionLineChecks(char *pszLine);
     bool IndexValid(const char *pszIndex, DWORD dwIndex, const char *pszMessage);
+    void NumberField(const char *pszField, const char *pszWhat, const char *pszNone);
     void InstallName(const char *pszName, size_t cbPath, bool bFileName);
     void Translation(const char *pszTranslation);
     void EndTestSection();
@@ -442,8 +457,8 @@ void Linter::TestLine(char *pszLine)
                 Report(pszItem, DIAG_ERROR, "empty item: no file matches it, so the line never holds");
             else if (StrLen(pszItem) > 127)
                 Report(pszItem, DIAG_ERROR, "file name longer than 127 characters: it does not fit the search's record");
-            if (pszSize && !IsNumberText(pszSize))
-                Report(pszSize, DIAG_WARNING, "size " + Quote(pszSize) + " is not a number: it reads as 0, any size");
+            if (pszSize)
+                NumberField(pszSize, "size", "it reads as 0, any size");
             pszItem = pszNext;
         }
         break;
@@ -511,6 +526,18 @@ void Linter::TextLine(char *pszLine)
         Report(pszLine, DIAG_WARNING, "no ';': the message is empty, and the whole line is read as its number");
     else if (!IsNumberText(pszLine))
         Report(pszLine, DIAG_WARNING, "no number before ';': the progress number is 0");
+}
+
+// A number the handler reads with TextToLong: without digits it is 0; what
+// follows its digits is dropped.
+void Linter::NumberField(const char *pszField, const char *pszWhat, const char *pszNone)
+{
+    if (!IsNumberText(pszField))
+        Report(pszField, DIAG_WARNING, std::string(pszWhat) + " " + Quote(pszField) + " has no digits: " + pszNone);
+    else if (*AfterNumber(pszField))
+        Report(pszField, DIAG_WARNING,
+               std::string(pszWhat) + " " + Quote(pszField) + " is read as " + Number(TextToLong(pszField)) + ": " +
+                   Quote(AfterNumber(pszField)) + " is dropped");
 }
 
 bool Linter::IndexValid(const char *pszIndex, DWORD dwIndex, const char *pszMessage)
@@ -584,6 +611,7 @@ void Linter::ActionLineChecks(char *pszLine)
     if (pCmd->pszIndexMessage) {
         if (!IndexValid(line.pszIndex, line.dwIndex, pCmd->pszIndexMessage))
             return;
+        NumberField(line.pszIndex, "index", "");
         if (m_nSection == SECTION_REQUIRED_ACTIONS && m_bUnitTestSkipsDl)
             Report(line.pszIndex, DIAG_WARNING,
                    "when this unit's test holds, its [DL] lines are skipped and index " + Index(line.dwIndex) +
@@ -673,8 +701,7 @@ void Linter::ActionLineChecks(char *pszLine)
                    "no root key name (HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE or HKEY_USERS) in " +
                        Quote(pszRest) + ": nothing is written");
         if (StrEqualNoCase(pszType, "I") == 0) {
-            if (!IsNumberText(pszData))
-                Report(pszData, DIAG_WARNING, "number " + Quote(pszData) + " has no digits: 0 is written");
+            NumberField(pszData, "number", "0 is written");
         } else if (StrEqualNoCase(pszType, "S") != 0) {
             Report(pszType, DIAG_ERROR, "type " + Quote(pszType) + " is neither I (number) nor S (text): nothing is written");
         }
