@@ -649,9 +649,9 @@ void Linter::ActionLineChecks(char *pszLine)
     } else if (keyword == "COPYPLUGIN" || keyword == "COPYPLUGIN2" || keyword == "PATCHPLUGIN") {
         if (keyword == "COPYPLUGIN") {
             if (!pszRest || StrCount(pszRest, ";") < 2) {
-                Report(pszLine, DIAG_ERROR,
+                Report(pszLine, DIAG_WARNING,
                        "outside the COPYPLUGIN grammar (COPYPLUGIN:k;f1;f2;f3, then ;f4 and further indexes ;k2;k3...): "
-                       "do not rely on what it does");
+                       "only download " + Index(line.dwIndex) + " is copied");
                 return;
             }
             // The further indexes follow the fourth field.

@@ -154,7 +154,7 @@ std::string Planner::Action(char *pszLine)
     const ActionCommand *pCmd = CutActionLine(pszLine, &line) ? FindActionCommand(pszLine) : NULL;
     if (!pCmd)
         return text + ": passed over";
-    if (pCmd->pszIndexMessage && (line.dwIndex == 0 || line.dwIndex > obj.m_nDownloads))
+    if (pCmd->pszIndexMessage && !IsDownloadIndex(&obj, line.dwIndex))
         return text + ": message box \"" + pCmd->pszIndexMessage + "\", nothing done";
     std::string keyword = pCmd->pszKeyword;
     char *pszRest = line.pszRest;
