@@ -42,48 +42,48 @@ std::string HresultText(HRESULT hr)
     return sz;
 }
 
-// The expanded text of the script up to its cbSource-th byte, or none when
-// that prefix does not expand (it ends inside a %name%, or holds a bad one).
-bool ExpandedLength(const Registrar &registrar, std::string &text, size_t cbSource, size_t *pcb)
+// The script cut into the smallest pieces that the registrar expands on
+// their own (a character, "%%", or a whole %name%), with where each piece
+// starts in the script and in the expanded text. The registrar's own
+// expansion of each piece tells; there is no second reading of the %name%
+// syntax. A piece that does not expand within the longest %name% never
+// will: the expansion fails there.
+struct ExpansionMap {
+    std::vector<std::pair<size_t, size_t>> starts;     // (script offset, expanded offset)
+    size_t cbFailedAt = (size_t)-1;                     // where the expansion fails, if it does
+};
+
+ExpansionMap MapExpansion(const Registrar &registrar, const std::string &text)
 {
-    char chSaved = text[cbSource];
-    text[cbSource] = '\0';
-    char *pszOut = NULL;
-    HRESULT hr = registrar.ExpandVariables(text.c_str(), &pszOut);
-    text[cbSource] = chSaved;
-    if (FAILED(hr))
-        return false;
-    *pcb = strlen(pszOut);
-    CoTaskMemFree(pszOut);
-    return true;
+    ExpansionMap map;
+    size_t cbPiece = 0, cbExpanded = 0;
+    map.starts.push_back(std::make_pair(0, 0));
+    for (size_t n = 1; n <= text.size(); n++) {
+        std::string piece = text.substr(cbPiece, n - cbPiece);
+        char *pszOut = NULL;
+        if (SUCCEEDED(registrar.ExpandVariables(piece.c_str(), &pszOut))) {
+            cbExpanded += strlen(pszOut);
+            CoTaskMemFree(pszOut);
+            cbPiece = n;
+            map.starts.push_back(std::make_pair(cbPiece, cbExpanded));
+        } else if (n - cbPiece > REGISTRAR_VARIABLE_MAX + 2) {
+            break;
+        }
+    }
+    if (cbPiece < text.size())
+        map.cbFailedAt = cbPiece;
+    return map;
 }
 
 // Offset in the script of what the expanded text holds at cbExpanded: the
 // character itself, or the '%' of the variable whose value it is part of.
-// The registrar's own expansion of each prefix tells; no second reading of
-// the %name% syntax.
-size_t SourceOffset(const Registrar &registrar, std::string text, size_t cbExpanded)
+size_t SourceOffset(const ExpansionMap &map, size_t cbExpanded)
 {
-    size_t cbLast = 0;
-    for (size_t n = 0; n <= text.size(); n++) {
-        size_t cb;
-        if (!ExpandedLength(registrar, text, n, &cb))
-            continue;
-        if (cb > cbExpanded)
-            break;
-        cbLast = n;
-    }
-    return cbLast;
-}
-
-// Where the expansion fails: after the last prefix that still expands.
-size_t ExpansionFailure(const Registrar &registrar, std::string text)
-{
-    size_t cbLast = 0, cb;
-    for (size_t n = 0; n <= text.size(); n++)
-        if (ExpandedLength(registrar, text, n, &cb))
-            cbLast = n;
-    return cbLast;
+    size_t cbSource = 0;
+    for (const auto &start : map.starts)
+        if (start.second <= cbExpanded)
+            cbSource = start.first;
+    return cbSource;
 }
 
 std::string Where(const Options &options, const std::string &text, size_t offset)
@@ -166,7 +166,9 @@ public:
     {
         char *pszExpanded = NULL;
         if (FAILED(registrar.ExpandVariables(m_text.c_str(), &pszExpanded))) {
-            size_t offset = ExpansionFailure(registrar, m_text);
+            size_t offset = MapExpansion(registrar, m_text).cbFailedAt;
+            if (offset == (size_t)-1)
+                offset = 0;
             size_t close = m_text.find('%', offset + 1);
             std::string name = close == std::string::npos ? "" : m_text.substr(offset + 1, close - offset - 1);
             std::string why = close == std::string::npos ? "'%' without a closing '%'"
@@ -179,7 +181,7 @@ public:
         size_t cbAt = registrar.FailedAt();
         if (cbAt == (size_t)-1 || cbAt > expanded.size())
             return m_options.file + ": error: " + HresultText(hr) + "\n";
-        std::string where = Where(m_options, m_text, SourceOffset(registrar, m_text, cbAt));
+        std::string where = Where(m_options, m_text, SourceOffset(MapExpansion(registrar, m_text), cbAt));
         std::string why = cbAt == expanded.size()
             ? "the text ends where a token is needed (a block that is not closed?)"
             : "the parser stops at '" + TokenAt(expanded, cbAt) + "'";
