@@ -2,6 +2,7 @@
 // [TEXT] lines run through the in-process recording host and through
 // vurhost and the real out-of-process server, in one run; and the time
 // from CoCreateInstance to the first message (server activation).
+#include "benchsupport.h"
 #include "support/harness.h"
 #include "serverprocess.h"
 #include "host/bstr.h"
@@ -13,24 +14,6 @@
 #include <vector>
 
 namespace {
-
-double Now()
-{
-    static LARGE_INTEGER s_freq;
-    if (!s_freq.QuadPart)
-        QueryPerformanceFrequency(&s_freq);
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return (double)t.QuadPart / (double)s_freq.QuadPart;
-}
-
-std::string ProgramFolder()
-{
-    char sz[MAX_PATH];
-    DWORD n = GetModuleFileNameA(NULL, sz, MAX_PATH);
-    std::string path(sz, n < MAX_PATH ? n : 0);
-    return path.substr(0, path.find_last_of('\\'));
-}
 
 std::string MakeScript(int nLines)
 {
@@ -65,88 +48,25 @@ Figures RunInProcess(const std::string &script, int nLines)
     return f;
 }
 
-// Follows vurhost's transcript as it grows: the message phase runs from
-// the first SETMSG to the result report's SEND.
-class TranscriptFollower {
-public:
-    explicit TranscriptFollower(const std::string &path) : m_path(path) {}
-    ~TranscriptFollower()
-    {
-        if (m_h != INVALID_HANDLE_VALUE)
-            CloseHandle(m_h);
-    }
-    void Poll()
-    {
-        if (m_h == INVALID_HANDLE_VALUE)
-            m_h = CreateFileA(m_path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              NULL, OPEN_EXISTING, 0, NULL);
-        if (m_h == INVALID_HANDLE_VALUE)
-            return;
-        char buf[65536];
-        DWORD n = 0;
-        while (ReadFile(m_h, buf, sizeof buf, &n, NULL) && n > 0) {
-            m_partial.append(buf, n);
-            size_t eol;
-            while ((eol = m_partial.find('\n')) != std::string::npos) {
-                Line(m_partial.substr(0, eol));
-                m_partial.erase(0, eol + 1);
-            }
-        }
-    }
-    double firstMessage = 0, report = 0;
-    size_t nMessages = 0;
-
-private:
-    void Line(const std::string &line)
-    {
-        if (line == "< ExecuteCmd SETMSG" && nMessages++ == 0)
-            firstMessage = Now();
-        else if (line == "< ExecuteCmd SEND")
-            report = Now();
-    }
-    std::string m_path;
-    HANDLE m_h = INVALID_HANDLE_VALUE;
-    std::string m_partial;
-};
-
+// The message phase runs from the first SETMSG to the result report's SEND.
 Figures RunThroughVurhost(const std::string &scriptPath, const std::string &transcriptPath, int nLines,
                           double *pWallSeconds)
 {
     Figures f;
-    std::string cmd = "\"" + ProgramFolder() + "\\..\\tools\\vurhost\\vurhost.exe\" --quiet --timeout 3600 "
-                      "--param RESURL2=http://example.invalid/done --transcript \"" + transcriptPath + "\" \"" +
-                      scriptPath + "\"";
-    DeleteFileA(transcriptPath.c_str());
-    // vurhost's own report would mix with these figures.
-    SECURITY_ATTRIBUTES sa = { sizeof sa, NULL, TRUE };
-    HANDLE hNul = CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa, OPEN_EXISTING, 0, NULL);
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    si.hStdOutput = hNul;
-    si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-    PROCESS_INFORMATION pi = {};
-    double t0 = Now();
-    BOOL bStarted = CreateProcessA(NULL, &cmd[0], NULL, NULL, TRUE, 0, NULL, NULL, &si, &pi);
-    if (hNul != INVALID_HANDLE_VALUE)
-        CloseHandle(hNul);
-    if (!bStarted)
-        return f;
-    CloseHandle(pi.hThread);
-    TranscriptFollower follower(transcriptPath);
-    while (WaitForSingleObject(pi.hProcess, 5) == WAIT_TIMEOUT)
-        follower.Poll();
-    follower.Poll();
-    *pWallSeconds = Now() - t0;
-    DWORD dwExit = 1;
-    GetExitCodeProcess(pi.hProcess, &dwExit);
-    CloseHandle(pi.hProcess);
+    double firstMessage = 0, report = 0;
+    size_t nMessages = 0;
+    long lExit = RunVurhostFollowing(scriptPath, "--timeout 3600 --param RESURL2=http://example.invalid/done",
+                                     transcriptPath, [&](const std::string &line, double t) {
+                                         if (line == "< ExecuteCmd SETMSG" && nMessages++ == 0)
+                                             firstMessage = t;
+                                         else if (line == "< ExecuteCmd SEND")
+                                             report = t;
+                                     }, pWallSeconds);
     // The report ending's two messages come before SEND: not script lines.
-    f.nMessages = follower.nMessages >= 2 ? follower.nMessages - 2 : 0;
+    f.nMessages = nMessages >= 2 ? nMessages - 2 : 0;
     f.nCalls = f.nMessages * 3;
-    f.seconds = follower.report - follower.firstMessage;
-    f.ok = dwExit == 0 && f.nMessages == (size_t)nLines && f.seconds > 0;
+    f.seconds = report - firstMessage;
+    f.ok = lExit == 0 && f.nMessages == (size_t)nLines && f.seconds > 0;
     return f;
 }
 

@@ -4,11 +4,5 @@
 # and runs bench_messages under Wine and Xvfb. Usage: bench/messages.sh [LINES]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-source "$root/scripts/deps.sh"
-"$root/scripts/build.sh" x86_64 >/dev/null
-"$root/scripts/make-prefix.sh" test x86_64
-vur_prefix=test
-source "$root/scripts/wine-env.sh"
-build="$root/build/x86_64"
-wine "$build/server/installer.exe" /RegServer
+source "$root/bench/server-setup.sh"
 xvfb-run -a wine "$build/bench/bench_messages.exe" "$@"

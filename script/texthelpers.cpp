@@ -171,3 +171,19 @@ LONG TextToLong(const char *pszText)
 {
     return pszText ? atol(pszText) : 0;
 }
+
+DWORD TextToDword(const char *pszText)
+{
+    if (!pszText)
+        return 0;
+    const char *p = pszText;
+    while (*p == ' ' || (*p >= '\t' && *p <= '\r'))
+        p++;
+    BOOL bNegative = *p == '-';
+    if (*p == '-' || *p == '+')
+        p++;
+    DWORD dwValue = 0;
+    for (; *p >= '0' && *p <= '9'; p++)
+        dwValue = dwValue * 10 + (DWORD)(*p - '0');     // wraps on overflow, by design
+    return bNegative ? 0u - dwValue : dwValue;
+}

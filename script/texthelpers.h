@@ -29,4 +29,9 @@ char *StrAppendMax(char *pszDest, const char *pszSrc, size_t cbDest);
 // digits up to the first other character; no digits give 0. Null gives 0.
 LONG  TextToLong(const char *pszText);
 
+// The same reading taken as an unsigned 32-bit number, modulo 2 to the 32:
+// "4294967295" and "-1" both give 0xFFFFFFFF, whatever the C library does
+// with a number that overflows a long.
+DWORD TextToDword(const char *pszText);
+
 #endif

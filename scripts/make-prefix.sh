@@ -9,10 +9,33 @@ vur_prefix=${1:-wine}
 vur_arch=${2:-x86_64}
 source "$root/scripts/wine-env.sh"
 stamp="$WINEPREFIX/.vur-prefix-ready"
+
+# A search of the fixed disks must stay inside the prefix. A new prefix
+# maps Z: to / as a fixed drive, and links C:'s shell folders (Desktop,
+# Documents...) to the user's home: Z: becomes a network drive (programs
+# still run from their Z: paths; the search passes over it), and the
+# links become plain folders. Also done for a prefix made before this.
+shape_drives() {
+  local changed=0 link
+  if ! grep -q '^"z:"="network"' "$WINEPREFIX/system.reg" 2>/dev/null; then
+    wine reg add 'HKLM\Software\Wine\Drives' /v z: /d network /f >/dev/null 2>&1
+    changed=1
+  fi
+  while IFS= read -r -d '' link; do
+    case "$(readlink -f "$link")" in
+      "$WINEPREFIX"/*) ;;
+      *) rm "$link" && mkdir "$link" ;;
+    esac
+  done < <(find "$WINEPREFIX/drive_c/users" -type l -print0 2>/dev/null)
+  # The drive types are read when the prefix's wineserver starts.
+  [ $changed = 0 ] || wineserver -w
+}
+
 # A prefix made before Wine's 32-bit loader was installed is updated once
 # the loader is there, so that its 32-bit side of Windows is filled in.
 loaders=$([ -x /usr/lib/wine/wine ] && echo "wine64 wine32" || echo "wine64")
 if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$loaders" ]; then
+  shape_drives
   exit 0
 fi
 mkdir -p "$WINEPREFIX"
@@ -24,6 +47,7 @@ fi
 # Xvfb has no window manager: Wine would wait 2 s for one at every message
 # box or tray icon that closes. Unmanaged windows close at once.
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+shape_drives
 wineserver -w
 test -f "$WINEPREFIX/system.reg"
 echo "$loaders" > "$stamp"

@@ -13,6 +13,14 @@ struct FileHandle {             // CreateFileA result; INVALID_HANDLE_VALUE mean
     ~FileHandle() { if (h != INVALID_HANDLE_VALUE) CloseHandle(h); }
 };
 
+struct FindHandle {             // FindFirstFileA result; INVALID_HANDLE_VALUE means none
+    HANDLE h = INVALID_HANDLE_VALUE;
+    FindHandle() = default;
+    FindHandle(const FindHandle &) = delete;
+    FindHandle &operator=(const FindHandle &) = delete;
+    ~FindHandle() { if (h != INVALID_HANDLE_VALUE) FindClose(h); }
+};
+
 struct KernelHandle {           // events, threads, processes; NULL means none
     HANDLE h = NULL;
     KernelHandle() = default;

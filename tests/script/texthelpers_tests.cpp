@@ -137,3 +137,13 @@ TEST(TextToLong, ReadsLikeAtol)
     EXPECT_EQ(0, TextToLong("abc"));
     EXPECT_EQ(0, TextToLong(NULL));
 }
+
+TEST(TextToDword, ReadsLikeAtolModulo2To32)
+{
+    EXPECT_EQ(0xFFFFFFFFu, TextToDword("4294967295"));
+    EXPECT_EQ(0xFFFFFFFFu, TextToDword("-1"));
+    EXPECT_EQ(3000000000u, TextToDword("\t+3000000000;"));
+    EXPECT_EQ(5u, TextToDword("4294967301"));
+    EXPECT_EQ(0u, TextToDword("x1"));
+    EXPECT_EQ(0u, TextToDword(NULL));
+}

@@ -1,0 +1,116 @@
+// Drive letters shaped through Wine's mount manager: see drives.h.
+#include "support/drives.h"
+#include <winioctl.h>
+
+namespace {
+
+// Wine's mount manager interface (its ddk/mountmgr.h; the MinGW header
+// carries an older layout of the record).
+const ULONG kMountMgrType = 'm';
+const DWORD kDefineUnixDrive = CTL_CODE(kMountMgrType, 32, METHOD_BUFFERED, FILE_READ_ACCESS | FILE_WRITE_ACCESS);
+const DWORD kQueryUnixDrive = CTL_CODE(kMountMgrType, 33, METHOD_BUFFERED, FILE_READ_ACCESS);
+
+struct UnixDrive {
+    ULONG size;
+    ULONG type;                 // DRIVE_FIXED, DRIVE_REMOTE...
+    ULONG fs_type;
+    DWORD serial;
+    ULONGLONG unix_dev;
+    WCHAR letter;
+    USHORT mount_point_offset;  // unix path after the record; 0: none (removes the letter)
+    USHORT device_offset;
+    USHORT label_offset;
+};
+
+bool MountManagerCall(DWORD dwCode, const void *pIn, DWORD cbIn, void *pOut, DWORD cbOut)
+{
+    HANDLE h = CreateFileW(L"\\\\.\\MountPointManager", GENERIC_READ | GENERIC_WRITE,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING, 0, NULL);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD cb = 0;
+    BOOL ok = DeviceIoControl(h, dwCode, const_cast<void *>(pIn), cbIn, pOut, cbOut, &cb, NULL);
+    CloseHandle(h);
+    return ok != FALSE;
+}
+
+bool DefineDrive(char chLetter, UINT uType, const char *pszUnixPath)
+{
+    std::string buf(sizeof(UnixDrive), '\0');
+    UnixDrive drive = {};
+    drive.type = uType;
+    drive.letter = (WCHAR)(chLetter | 0x20);
+    if (pszUnixPath) {
+        drive.mount_point_offset = sizeof(UnixDrive);
+        buf.append(pszUnixPath, strlen(pszUnixPath) + 1);
+    }
+    drive.size = (ULONG)buf.size();
+    memcpy(&buf[0], &drive, sizeof drive);
+    return MountManagerCall(kDefineUnixDrive, buf.data(), (DWORD)buf.size(), NULL, 0);
+}
+
+// The folder a letter shows, as the mount manager keeps it; "" when none.
+std::string DriveUnixPath(char chLetter)
+{
+    UnixDrive query = {};
+    query.size = sizeof query;
+    query.letter = (WCHAR)(chLetter | 0x20);
+    char out[4096] = {};
+    if (!MountManagerCall(kQueryUnixDrive, &query, sizeof query, out, sizeof out - 1))
+        return "";
+    const UnixDrive *pDrive = (const UnixDrive *)out;
+    return pDrive->mount_point_offset && pDrive->mount_point_offset < sizeof out ? out + pDrive->mount_point_offset
+                                                                                   : "";
+}
+
+std::string UnixPathOf(const std::string &folder)
+{
+    if (!folder.empty() && folder[0] == '/')
+        return folder;
+    typedef char *(CDECL *UnixFileNameProc)(LPCWSTR);
+    UnixFileNameProc pfn =
+        (UnixFileNameProc)(void *)GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name");
+    WCHAR wsz[MAX_PATH];
+    if (!pfn || !MultiByteToWideChar(CP_ACP, 0, folder.c_str(), -1, wsz, MAX_PATH))
+        return "";
+    char *psz = pfn(wsz);
+    std::string path = psz ? psz : "";
+    HeapFree(GetProcessHeap(), 0, psz);
+    return path;
+}
+
+}
+
+bool MapDrive(char chLetter, UINT uType, const std::string &folder)
+{
+    std::string unixPath = UnixPathOf(folder);
+    return !unixPath.empty() && DefineDrive(chLetter, uType, unixPath.c_str());
+}
+
+bool UnmapDrive(char chLetter)
+{
+    return DefineDrive(chLetter, DRIVE_NO_ROOT_DIR, NULL);
+}
+
+SearchDrives::SearchDrives()
+{
+    std::string c = DriveUnixPath('C'), z = DriveUnixPath('Z');
+    m_bOk = !c.empty() && DefineDrive('C', DRIVE_REMOTE, c.c_str()) &&
+            (z.empty() || DefineDrive('Z', DRIVE_REMOTE, z.c_str()));
+}
+
+SearchDrives::~SearchDrives()
+{
+    for (char chLetter : m_mapped)
+        UnmapDrive(chLetter);
+    std::string c = DriveUnixPath('C');
+    if (!c.empty())
+        DefineDrive('C', DRIVE_FIXED, c.c_str());
+}
+
+bool SearchDrives::Map(char chLetter, UINT uType, const std::string &folder)
+{
+    if (m_mapped.find(chLetter) == std::string::npos)
+        m_mapped += chLetter;
+    return MapDrive(chLetter, uType, folder);
+}
