@@ -11,7 +11,7 @@
 enum AnswerMode {
     ANSWER_AFTER,       // after the component's call has returned (an asynchronous plug-in)
     ANSWER_INSIDE,      // from inside the component's DOWNLOAD call
-    ANSWER_TWICE        // after the call, with DLDONE sent twice for the same file
+    ANSWER_TWICE        // a [DL] file's request from inside, with DLDONE sent twice; the script's once
 };
 
 // A host call made when the component makes its n-th call EVENT (CmptOut or

@@ -94,7 +94,7 @@ private:
     void TakeDownloadRequests();
     void AnswerFinishedDownloads();
     DownloadJob *NewJob(const std::string &address);
-    void Answer(DownloadJob *pJob);
+    void Answer(DownloadJob *pJob, int nTimes);
     void OnComponentCall(const std::string &event);
     void React(const std::string &action);
     void Set(const std::string &name, const std::string &value);
@@ -307,12 +307,18 @@ int Session::Serve()
 void Session::OnComponentCall(const std::string &event)
 {
     unsigned n = ++m_callCounts[event];
-    if (event == "DOWNLOAD" && m_o.answer == ANSWER_INSIDE && !m_state.downloadsAsked.empty()) {
+    // Twice is answered from inside too: the run that asked is then still in
+    // its request, so the second DLDONE meets a component that is waiting
+    // for nothing, whatever the timing. The script's own request (asked by
+    // INSTALL, with no run to hold back) is answered once, after the call.
+    bool bTwice = m_o.answer == ANSWER_TWICE && !m_state.downloadsAsked.empty() &&
+                  m_state.downloadsAsked.back() != m_scriptAddress;
+    if (event == "DOWNLOAD" && (m_o.answer == ANSWER_INSIDE || bTwice) && !m_state.downloadsAsked.empty()) {
         DownloadJob *pJob = NewJob(m_state.downloadsAsked.back());
         m_state.downloadsAsked.pop_back();
         if (!pJob->bDone)
             pJob->bOk = FetchDownload(pJob->source, pJob->destPath, &pJob->error);
-        Answer(pJob);
+        Answer(pJob, bTwice ? 2 : 1);
         delete pJob;
     }
     for (const HostReaction &r : m_o.reactions) {
@@ -460,19 +466,19 @@ void Session::AnswerFinishedDownloads()
             WaitForSingleObject(pJob->hThread, INFINITE);
             CloseHandle(pJob->hThread);
         }
-        Answer(pJob);
+        Answer(pJob, 1);
         delete pJob;
     }
 }
 
-void Session::Answer(DownloadJob *pJob)
+void Session::Answer(DownloadJob *pJob, int nTimes)
 {
     if (!m_pInstaller)
         return;
     if (pJob->bOk) {
         Say("  download " + pJob->address + " -> " + pJob->destPath);
         m_lastDlPath = pJob->destPath;
-        for (int i = m_o.answer == ANSWER_TWICE ? 2 : 1; i > 0; i--) {
+        for (int i = 0; i < nTimes; i++) {
             Set("DLPATH", pJob->destPath);
             Command("DLDONE");
         }
