@@ -257,6 +257,9 @@ TEST(Fuzz, InstallAndRegistryScripts)
     g_pass.first = g_pass.next = EnvNumber("VUR_FUZZ_FIRST", 0);
     g_pass.dwLimitMs = EnvNumber("VUR_FUZZ_LIMIT_MS", 10000);
     unsigned long count = EnvNumber("VUR_FUZZ_COUNT", 3000);
+    // Two passes in one prefix would empty each other's sandbox.
+    HANDLE hOnePass = CreateMutexA(NULL, FALSE, "VurFuzzPass");
+    ASSERT_TRUE(hOnePass && GetLastError() != ERROR_ALREADY_EXISTS) << "another fuzz pass runs in this prefix";
     DismissMessageBoxes();
     SetUnhandledExceptionFilter(OnCrash);
     HANDLE hWatchdog = (HANDLE)_beginthreadex(NULL, 0, Watchdog, NULL, 0, NULL);
@@ -269,5 +272,6 @@ TEST(Fuzz, InstallAndRegistryScripts)
     g_pass.bStop = true;
     WaitForSingleObject(hWatchdog, INFINITE);
     CloseHandle(hWatchdog);
+    CloseHandle(hOnePass);
     EXPECT_EQ(0u, g_pass.counts.stray) << "stray writes (listed above)";
 }

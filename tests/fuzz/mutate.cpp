@@ -130,7 +130,11 @@ const char *ChangeOnce(std::string &text, const std::string &donor, ScriptKind k
         return kind == ScriptKind::Install ? "add-header" : "add-token";
     case 5:
     case 6: {
+        // Half the time up to 63 bytes shorter: a name joined to the install
+        // folder's path then meets the same limits.
         size_t n = kLengths[rng.Below(sizeof kLengths / sizeof kLengths[0])];
+        if (rng.Below(2))
+            n -= rng.Below(64);
         bool bQuoted = kind == ScriptKind::Registry && rng.Below(2);
         ReplaceSpan(text, kind, rng, [&](const std::string &) {
             return bQuoted ? "'" + Filler(n, rng) + "'" : Filler(n, rng);
