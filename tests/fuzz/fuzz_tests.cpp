@@ -14,8 +14,6 @@
 #include <stdio.h>
 #include <stdlib.h>
 
-extern "C" decltype(&MessageBoxA) __imp_MessageBoxA;
-
 namespace {
 
 struct Seed {
@@ -74,25 +72,6 @@ std::vector<Seed> LoadSeeds(const std::string &dir, const char *pszExt)
     return seeds;
 }
 
-volatile LONG s_nMessageBoxes;
-
-int WINAPI DismissedMessageBox(HWND, LPCSTR, LPCSTR, UINT)
-{
-    InterlockedIncrement(&s_nMessageBoxes);
-    return IDOK;
-}
-
-// The product's message boxes would each wait for a person (or for a
-// watcher that finds them): its calls go through this program's import
-// table, so that entry is pointed at a box that is dismissed at once.
-void DismissMessageBoxes()
-{
-    DWORD dwOld;
-    VirtualProtect(&__imp_MessageBoxA, sizeof __imp_MessageBoxA, PAGE_READWRITE, &dwOld);
-    __imp_MessageBoxA = DismissedMessageBox;
-    VirtualProtect(&__imp_MessageBoxA, sizeof __imp_MessageBoxA, dwOld, &dwOld);
-}
-
 void PrintSummary()
 {
     const Counts &c = g_pass.counts;
@@ -101,7 +80,7 @@ void PrintSummary()
     printf("fuzz: %lu inputs (%lu install scripts, %lu registry scripts) in %.1f s: %.1f inputs/s, "
            "%.0f host calls/s, %ld message boxes; %lu crashes, %lu hangs, %lu heap damage, %lu stray writes\n",
            n, c.install, c.registry, seconds, seconds > 0 ? n / seconds : 0.0,
-           seconds > 0 ? g_pass.hostCalls / seconds : 0.0, (long)s_nMessageBoxes, c.crashes, c.hangs, c.heap, c.stray);
+           seconds > 0 ? g_pass.hostCalls / seconds : 0.0, InstallScriptRunner::MessageBoxes(), c.crashes, c.hangs, c.heap, c.stray);
     printf("fuzz summary: seed=%llu first=%lu next=%lu install=%lu registry=%lu seconds=%.1f crashes=%lu hangs=%lu "
            "heap=%lu stray=%lu\n",
            g_pass.seed, g_pass.first, g_pass.next, c.install, c.registry, seconds, c.crashes, c.hangs, c.heap, c.stray);
@@ -218,15 +197,15 @@ public:
             g_pass.index = i;
             g_pass.dwInputStart = GetTickCount();
             g_pass.pInput = &in;
+            std::string strays;
             if (in.kind == ScriptKind::Install) {
                 m_runner.Run(in.text);
                 g_pass.counts.install++;
             } else {
-                RunRegistryInput(in.text);
+                strays = RunRegistryInput(in.text);
                 g_pass.counts.registry++;
             }
             g_pass.hostCalls = m_runner.HostCalls();
-            std::string strays;
             for (const std::string &what : m_sandbox.StrayWrites())
                 strays += (strays.empty() ? "" : "; ") + what;
             if (!strays.empty()) {
@@ -260,7 +239,6 @@ TEST(Fuzz, InstallAndRegistryScripts)
     // Two passes in one prefix would empty each other's sandbox.
     HANDLE hOnePass = CreateMutexA(NULL, FALSE, "VurFuzzPass");
     ASSERT_TRUE(hOnePass && GetLastError() != ERROR_ALREADY_EXISTS) << "another fuzz pass runs in this prefix";
-    DismissMessageBoxes();
     SetUnhandledExceptionFilter(OnCrash);
     HANDLE hWatchdog = (HANDLE)_beginthreadex(NULL, 0, Watchdog, NULL, 0, NULL);
     g_pass.dwStart = GetTickCount();

@@ -171,8 +171,10 @@ const char *ChangeOnce(std::string &text, const std::string &donor, ScriptKind k
     }
     case 9:
         if (kind == ScriptKind::Registry) {
-            ReplaceSpan(text, kind, rng, [&](const std::string &) { return std::string(Pick(kTokens, rng)); });
-            return "token";
+            // Half the time the empty name, which would stand for the key around it.
+            bool bEmpty = rng.Below(2);
+            ReplaceSpan(text, kind, rng, [&](const std::string &) { return std::string(bEmpty ? "''" : Pick(kTokens, rng)); });
+            return bEmpty ? "empty-name" : "token";
         }
         ReplaceSpan(text, kind, rng, [](const std::string &) { return std::string(); });
         return "empty-field";

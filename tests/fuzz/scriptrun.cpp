@@ -5,6 +5,37 @@
 #include "server/registrar.h"
 #include "support/testfiles.h"
 
+extern "C" decltype(&MessageBoxA) __imp_MessageBoxA;
+extern "C" decltype(&RegOpenKeyExA) __imp_RegOpenKeyExA;
+extern "C" decltype(&RegCreateKeyExA) __imp_RegCreateKeyExA;
+extern "C" decltype(&RegDeleteKeyA) __imp_RegDeleteKeyA;
+
+// The product's calls go through this program's import table: an entry
+// pointed elsewhere catches them. Gives what the entry held.
+template <class Fn> static Fn ReplaceImport(Fn *pEntry, Fn pfnNew)
+{
+    DWORD dwOld;
+    VirtualProtect(pEntry, sizeof *pEntry, PAGE_READWRITE, &dwOld);
+    Fn pfnOld = *pEntry;
+    *pEntry = pfnNew;
+    VirtualProtect(pEntry, sizeof *pEntry, dwOld, &dwOld);
+    return pfnOld;
+}
+
+// A message box would wait for a person, or for a watcher to find it.
+static volatile LONG s_nMessageBoxes;
+
+static int WINAPI DismissedMessageBox(HWND, LPCSTR, LPCSTR, UINT)
+{
+    InterlockedIncrement(&s_nMessageBoxes);
+    return IDOK;
+}
+
+long InstallScriptRunner::MessageBoxes()
+{
+    return s_nMessageBoxes;
+}
+
 // The recording host, called straight from the install thread: it holds
 // the free-threaded marshaler, so the callback a run gets is this object,
 // not a proxy that has to wait for this thread to serve it.
@@ -75,6 +106,7 @@ static void WaitForRun(Installer *p)
 InstallScriptRunner::InstallScriptRunner(const std::string &fixtureDir, Sandbox *pSandbox)
     : m_pHost(new DirectHost), m_pSandbox(pSandbox), m_fixtureDir(fixtureDir)
 {
+    ReplaceImport(&__imp_MessageBoxA, DismissedMessageBox);
     WIN32_FIND_DATAA fd;
     HANDLE h = FindFirstFileA((fixtureDir + "\\*").c_str(), &fd);
     if (h == INVALID_HANDLE_VALUE)
@@ -173,11 +205,54 @@ void InstallScriptRunner::Run(const std::string &script)
     DrainMessages();
 }
 
-void RunRegistryInput(const std::string &script)
+// The registrar's key calls while a registry script runs.
+static decltype(&RegOpenKeyExA) s_pfnOpenKey;
+static decltype(&RegCreateKeyExA) s_pfnCreateKey;
+static decltype(&RegDeleteKeyA) s_pfnDeleteKey;
+static bool s_bWatchNames;
+static const char *s_pszUnnamed;
+
+static void NoteName(LPCSTR pszName, const char *pszCall)
 {
+    if (s_bWatchNames && (!pszName || !*pszName) && !s_pszUnnamed)
+        s_pszUnnamed = pszCall;
+}
+
+static LONG WINAPI OpenKeyWatched(HKEY hKey, LPCSTR pszName, DWORD dwOptions, REGSAM sam, PHKEY phResult)
+{
+    NoteName(pszName, "RegOpenKeyExA");
+    return s_pfnOpenKey(hKey, pszName, dwOptions, sam, phResult);
+}
+
+static LONG WINAPI CreateKeyWatched(HKEY hKey, LPCSTR pszName, DWORD dwReserved, LPSTR pszClass, DWORD dwOptions,
+                                    REGSAM sam, LPSECURITY_ATTRIBUTES pSecurity, PHKEY phResult, LPDWORD pdwDisposition)
+{
+    NoteName(pszName, "RegCreateKeyExA");
+    return s_pfnCreateKey(hKey, pszName, dwReserved, pszClass, dwOptions, sam, pSecurity, phResult, pdwDisposition);
+}
+
+static LONG WINAPI DeleteKeyWatched(HKEY hKey, LPCSTR pszName)
+{
+    NoteName(pszName, "RegDeleteKeyA");
+    return s_pfnDeleteKey(hKey, pszName);
+}
+
+std::string RunRegistryInput(const std::string &script)
+{
+    if (!s_pfnOpenKey) {
+        s_pfnOpenKey = ReplaceImport(&__imp_RegOpenKeyExA, OpenKeyWatched);
+        s_pfnCreateKey = ReplaceImport(&__imp_RegCreateKeyExA, CreateKeyWatched);
+        s_pfnDeleteKey = ReplaceImport(&__imp_RegDeleteKeyA, DeleteKeyWatched);
+    }
     // The program's own scripts are given its path, as self-registration does.
     Registrar registrar;
     registrar.AddReplacement(L"Module", L"C:\\PROGRA~1\\VUR\\INSTAL~1.EXE");
+    s_pszUnnamed = NULL;
+    s_bWatchNames = true;
     registrar.RunRegistryScript(script.c_str(), TRUE);
     registrar.RunRegistryScript(script.c_str(), FALSE);
+    s_bWatchNames = false;
+    return s_pszUnnamed ? std::string("registry: the registrar called ") + s_pszUnnamed +
+                              " with an empty key name, on the key it was in"
+                        : std::string();
 }

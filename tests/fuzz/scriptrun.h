@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+// The product's message boxes are answered OK at once (and counted).
 class InstallScriptRunner {
 public:
     // fixtureDir: the files that downloads are answered with.
@@ -17,6 +18,7 @@ public:
     ~InstallScriptRunner();
     void Run(const std::string &script);
     size_t HostCalls() const { return m_nCalls; }
+    static long MessageBoxes();
 
 private:
     std::string Download(const std::string &url, int k);
@@ -28,6 +30,9 @@ private:
     size_t m_nCalls = 0;
 };
 
-void RunRegistryInput(const std::string &script);
+// Gives, when there was one, the registrar's first call that opened,
+// created or deleted a key by an empty name: that is the key the registrar
+// was in, a key the script did not name.
+std::string RunRegistryInput(const std::string &script);
 
 #endif
