@@ -23,12 +23,16 @@ static bool IsWord(const char *pszToken, const char *pszWord)
     return lstrcmpiA(pszToken, pszWord) == 0;
 }
 
-static bool HasBackslash(const char *pszToken)
+// One level, and named: an empty name would open, delete or roll back the
+// parent key itself, a key that the script never named.
+static bool IsKeyName(const char *pszToken)
 {
+    if (!*pszToken)
+        return false;
     for (const char *p = pszToken; *p; p++)
         if (*p == '\\')
-            return true;
-    return false;
+            return false;
+    return true;
 }
 
 // Keys that many classes share: never removed as a tree.
@@ -152,7 +156,7 @@ HRESULT Registrar::ProcessBlock(char *pszToken, HKEY hParent, BOOL bRegister, BO
             READ_TOKEN(pszToken);
             // In unregister mode both keywords only introduce the key name.
             if (bRegister) {
-                if (HasBackslash(pszToken))
+                if (!IsKeyName(pszToken))
                     return DISP_E_EXCEPTION;
                 if (!IsProtectedKeyName(pszToken))
                     DeleteKeyTree(hParent, pszToken);
@@ -186,7 +190,7 @@ HRESULT Registrar::ProcessBlock(char *pszToken, HKEY hParent, BOOL bRegister, BO
             continue;
         }
 
-        if (HasBackslash(pszToken))
+        if (!IsKeyName(pszToken))
             return DISP_E_EXCEPTION;
 
         if (bRegister) {

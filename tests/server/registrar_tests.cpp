@@ -202,6 +202,27 @@ TEST_F(RegistrarTest, SyntaxErrorsAndLimits)
     EXPECT_EQ("REG_SZ:" + std::string(2047, '\''), ReadTestValue(HKEY_CURRENT_USER, TEST_KEY_PATH, "v"));
 }
 
+// An empty name would stand for the key around it: each body below would
+// then change, remove or roll back Parent, which it never names. Parent
+// stands in for a shared key such as HKCU\Software.
+TEST_F(RegistrarTest, EmptyKeyNameIsASyntaxErrorInBothModes)
+{
+    static const char *const bodies[] = {
+        "Delete ''", "ForceRemove '' = s 'x'", "NoRemove ''", "'' = s 'x'", "'' { Sub = s 's' }",
+        "Inner { A = s 'a' } ''", "Inner { Delete '' }", "''s",
+    };
+    for (const char *body : bodies) {
+        for (BOOL bRegister : { TRUE, FALSE }) {
+            SCOPED_TRACE(std::string(body) + (bRegister ? " (register)" : " (unregister)"));
+            ASSERT_TRUE(SetTestString(HKEY_CURRENT_USER, Key("Parent\\Keep"), "v", "k"));
+            std::string before = DumpTestTree(HKEY_CURRENT_USER, TEST_KEY_PATH);
+            EXPECT_EQ(DISP_E_EXCEPTION, RunScript(UnderTestKey("NoRemove Parent { " + std::string(body) + " }"), bRegister));
+            EXPECT_EQ(before, DumpTestTree(HKEY_CURRENT_USER, TEST_KEY_PATH));
+            DeleteTestTree(HKEY_CURRENT_USER, TEST_KEY_PATH);
+        }
+    }
+}
+
 TEST_F(RegistrarTest, FailingRootBlockIsRolledBack)
 {
     std::string first = "HKCU { NoRemove Software { NoRemove VurTest { Kept = s 'k' } } }\r\n";
