@@ -74,6 +74,9 @@ e2e_tests() {
     VUR_SERVER_EXE=$(winepath -w "$root/build/$1/server/installer.exe")
     VUR_VURHOST_EXE=$(winepath -w "$root/build/$2/tools/vurhost/vurhost.exe")
     export VUR_SERVER_EXE VUR_VURHOST_EXE
+    # winepath started Wine without a display: let that session end first,
+    # or the servers' windows (tray, message boxes) would never appear.
+    wineserver -w
     status=0
     xvfb-run -a wine build/x86_64/tests/server/server_tests.exe --gtest_brief=1 \
       --gtest_filter="$e2e_suites" || status=$?
