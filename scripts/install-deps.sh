@@ -4,11 +4,12 @@
 # shipping i686 server runs on it). Quick when everything is there.
 #
 # While a mirror syncs, its i386 index can be out of step with amd64 for a
-# while (wine32:i386 then wants a libwine or wine version that amd64 does
-# not offer yet): apt reports unmet dependencies or broken packages. The
-# whole install is first tried without changing anything (apt-get -s); on
-# such a report the script waits, reads the index again and tries again, a
-# few times. It never forces a package past apt (no dpkg -i), never lets
+# while, or cannot be read at all ("File has unexpected size ... Mirror
+# sync in progress?"): the 32-bit libraries that wine32:i386 needs then
+# cannot match the versions of their installed 64-bit twins, and apt
+# reports unmet dependencies or broken packages. The whole install is first
+# tried without changing anything (apt-get -s); on such a report the script
+# waits, reads the indexes again and tries again, a few times. It never forces a package past apt (no dpkg -i), never lets
 # apt remove a package to make room (an out-of-step index can make apt
 # offer to remove wine64 for the sake of a 32-bit library), and finishes
 # what dpkg began if an install stops half-way.
