@@ -9,3 +9,4 @@ vur_prefix=test
 source "$root/scripts/wine-env.sh"
 build="$root/build/x86_64"
 wine "$build/server/installer.exe" /RegServer
+wineserver -w    # that Wine session has no display: the benchmark's needs one

@@ -38,14 +38,19 @@ wine reg delete 'HKCU\Software\VUR Demo' /f >/dev/null 2>&1 || true
 
 step "vurhost examples/demo/demo.txt"
 transcript="$build/demo-transcript.txt"
+transcript_w=$(winepath -w "$transcript")
+script_w=$(winepath -w "$build/examples/demo/demo.txt")
+# The Wine session started above has no display: it must end before the
+# one under Xvfb starts, or the server's windows (its tray icon, its
+# message boxes) would never appear.
+wineserver -w
 status=0
 xvfb-run -a wine "$build/tools/vurhost/vurhost.exe" \
   --param APPID=12 --param JOBID=2024 \
   --param RESURL1=http://example.invalid/vur/installe.html --param RESFRM1=principal \
   --param RESURL2=http://example.invalid/vur/deja-la.html \
   --param ERRURL=http://example.invalid/vur/erreur.html \
-  --transcript "$(winepath -w "$transcript")" \
-  "$(winepath -w "$build/examples/demo/demo.txt")" 2> >(quiet) || status=$?
+  --transcript "$transcript_w" "$script_w" 2> >(quiet) || status=$?
 wineserver -w 2>/dev/null || true
 echo "vurhost exit status $status; the whole transcript is in $transcript"
 

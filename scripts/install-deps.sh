@@ -4,11 +4,12 @@
 # shipping i686 server runs on it). Quick when everything is there.
 #
 # While a mirror syncs, its i386 index can be out of step with amd64 for a
-# while (wine32:i386 then wants a libwine or wine version that amd64 does
-# not offer yet): apt reports unmet dependencies or broken packages. The
-# whole install is first tried without changing anything (apt-get -s); on
-# such a report the script waits, reads the index again and tries again, a
-# few times. It never forces a package past apt (no dpkg -i), never lets
+# while, or cannot be read at all ("File has unexpected size ... Mirror
+# sync in progress?"): the 32-bit libraries that wine32:i386 needs then
+# cannot match the versions of their installed 64-bit twins, and apt
+# reports unmet dependencies or broken packages. The whole install is first
+# tried without changing anything (apt-get -s); on such a report the script
+# waits, reads the indexes again and tries again, a few times. It never forces a package past apt (no dpkg -i), never lets
 # apt remove a package to make room (an out-of-step index can make apt
 # offer to remove wine64 for the sake of a 32-bit library), and finishes
 # what dpkg began if an install stops half-way.
@@ -64,20 +65,24 @@ finish_dpkg() {
   fi
 }
 
-# One attempt: 0 done; 1 the index looks out of step (worth waiting); 2
-# another failure (the log says why).
+# One attempt: 0 done; 1 the mirror looks mid-sync (worth waiting, $why
+# says how); 2 another failure (the log says why).
+# An index that cannot be read is left out by apt, which goes on with the
+# others: the install is still tried, and apt checks it whole.
 try_install() {
+  local unread=""
   if ! $SUDO apt-get update -qq >"$log" 2>&1; then
-    grep -qiE 'hash sum mismatch|file has unexpected size|mirror sync' "$log" && return 1
-    return 2
+    grep -qiE 'hash sum mismatch|file has unexpected size|mirror sync' "$log" || return 2
+    unread=$(grep -iE '^E: Failed to fetch' "$log" | sed 's/^E: Failed to fetch \([^ ]*\).*/\1/' | tr '\n' ' ' | sed 's/ $//')
   fi
-  if ! $SUDO apt-get install -s --no-remove --no-install-recommends "${missing[@]}" >"$log" 2>&1; then
+  if ! $SUDO apt-get install -s --no-remove --no-install-recommends "${missing[@]}" >>"$log" 2>&1; then
+    why="apt finds unmet dependencies${unread:+ without the index it could not read ($unread)}"
     grep -qiE 'unmet dependencies|broken packages|unable to correct problems|need to be removed' "$log" && return 1
     return 2
   fi
   if ! $SUDO apt-get install -y -qq --no-remove --no-install-recommends "${missing[@]}" >"$log" 2>&1; then
     finish_dpkg
-    # A package file already gone from the mirror (replaced by a newer one).
+    why="a package file is already gone from the mirror"
     grep -qiE 'failed to fetch|404' "$log" && return 1
     return 2
   fi
@@ -87,7 +92,7 @@ try_install() {
 attempts=${VUR_APT_ATTEMPTS:-5}
 wait=${VUR_APT_WAIT:-30}
 for ((attempt = 1; ; attempt++)); do
-  result=0
+  result=0 why=""
   try_install || result=$?
   [ $result -eq 0 ] && break
   if [ $result -eq 2 ]; then
@@ -95,16 +100,16 @@ for ((attempt = 1; ; attempt++)); do
     echo "install-deps: apt failed (above)" >&2
     exit 1
   fi
-  echo "install-deps: apt cannot install ${missing[*]} yet; what it says:"
+  echo "install-deps: apt cannot install ${missing[*]} yet: $why; what it says:"
   grep -iE 'depends|unmet|broken|removed|mismatch|unexpected size|failed to fetch|^E:' "$log" | sed 's/^/  /' | head -n 20
   if [ "$attempt" -ge "$attempts" ]; then
-    echo "install-deps: still impossible after $attempt attempts. The package index of one architecture" \
-         "(most often i386) is out of step with the other's while the mirror syncs; run" \
-         "scripts/install-deps.sh again later. Do not force it with dpkg -i." >&2
+    echo "install-deps: still impossible after $attempt attempts: the mirror seems to be syncing, and its" \
+         "indexes (most often the i386 one) are out of step. Nothing was changed. Run" \
+         "scripts/install-deps.sh again later; do not force it with dpkg -i." >&2
     exit 1
   fi
-  echo "install-deps: the i386 and amd64 package indexes are probably out of step while the mirror syncs;" \
-       "nothing was changed. Reading the index again in $wait s (attempt $((attempt + 1)) of $attempts)."
+  echo "install-deps: the mirror seems to be syncing; nothing was changed. Reading the index again in" \
+       "$wait s (attempt $((attempt + 1)) of $attempts)."
   sleep "$wait"
   wait=$((wait * 2))
 done
