@@ -3,7 +3,7 @@
 # registers the built server in the private prefix, makes trees of 1,000,
 # 10,000 and 100,000 directories (or the counts given), runs bench_search
 # under Wine and Xvfb, and removes the trees. Usage: bench/search.sh [N]...
-# With 100,000 directories it runs for a quarter of an hour, most of it
+# With 100,000 directories it runs for 15 to 25 minutes here, most of it
 # the 600,000 cross-process calls of columns c and d.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
