@@ -13,8 +13,9 @@
 # apt remove a package to make room (an out-of-step index can make apt
 # offer to remove wine64 for the sake of a 32-bit library), and finishes
 # what dpkg began if an install stops half-way.
-# VUR_APT_ATTEMPTS (default 5) and VUR_APT_WAIT (first wait in seconds,
-# doubled each time; default 30) tune the retries.
+# VUR_APT_ATTEMPTS (default 3) and VUR_APT_WAIT (first wait in seconds,
+# doubled each time; default 30) tune the retries. Exit status 3: all but
+# the 32-bit packages are installed (the mirror cannot serve them now).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/scripts/deps.sh"
@@ -89,30 +90,49 @@ try_install() {
   return 0
 }
 
-attempts=${VUR_APT_ATTEMPTS:-5}
-wait=${VUR_APT_WAIT:-30}
-for ((attempt = 1; ; attempt++)); do
-  result=0 why=""
-  try_install || result=$?
-  [ $result -eq 0 ] && break
-  if [ $result -eq 2 ]; then
-    cat "$log" >&2
-    echo "install-deps: apt failed (above)" >&2
-    exit 1
-  fi
-  echo "install-deps: apt cannot install ${missing[*]} yet: $why; what it says:"
-  grep -iE 'depends|unmet|broken|removed|mismatch|unexpected size|failed to fetch|^E:' "$log" | sed 's/^/  /' | head -n 20
-  if [ "$attempt" -ge "$attempts" ]; then
-    echo "install-deps: still impossible after $attempt attempts: the mirror seems to be syncing, and its" \
-         "indexes (most often the i386 one) are out of step. Nothing was changed. Run" \
-         "scripts/install-deps.sh again later; do not force it with dpkg -i." >&2
-    exit 1
-  fi
-  echo "install-deps: the mirror seems to be syncing; nothing was changed. Reading the index again in" \
-       "$wait s (attempt $((attempt + 1)) of $attempts)."
-  sleep "$wait"
-  wait=$((wait * 2))
+# The native packages first, then the 32-bit ones: a mirror that cannot
+# serve i386 yet must not hold back everything else.
+install_group() {
+  local attempt result wait=${VUR_APT_WAIT:-30} attempts=${VUR_APT_ATTEMPTS:-3}
+  missing=("$@")
+  [ ${#missing[@]} -gt 0 ] || return 0
+  for ((attempt = 1; ; attempt++)); do
+    result=0 why=""
+    try_install || result=$?
+    [ $result -eq 0 ] && return 0
+    if [ $result -eq 2 ]; then
+      cat "$log" >&2
+      echo "install-deps: apt failed (above)" >&2
+      exit 1
+    fi
+    echo "install-deps: apt cannot install ${missing[*]} yet: $why; what it says:"
+    grep -iE 'depends|unmet|broken|removed|mismatch|unexpected size|failed to fetch|^E:' "$log" | sed 's/^/  /' | head -n 20
+    if [ "$attempt" -ge "$attempts" ]; then
+      echo "install-deps: still impossible after $attempt attempts: the mirror seems to be syncing, and its" \
+           "indexes (most often the i386 one) are out of step. Nothing was changed. Run" \
+           "scripts/install-deps.sh again later; do not force it with dpkg -i." >&2
+      return 1
+    fi
+    echo "install-deps: the mirror seems to be syncing; nothing was changed. Reading the index again in" \
+         "$wait s (attempt $((attempt + 1)) of $attempts)."
+    sleep "$wait"
+    wait=$((wait * 2))
+  done
+}
+
+all_missing=("${missing[@]}")
+native_missing=() foreign_missing=()
+for p in "${all_missing[@]}"; do
+  if [[ $p == *:i386 ]]; then foreign_missing+=("$p"); else native_missing+=("$p"); fi
 done
+install_group "${native_missing[@]}" || exit 1
+if ! install_group "${foreign_missing[@]}"; then
+  # Exit 3: everything but the 32-bit packages; test.sh and demo.sh say
+  # what they then leave out.
+  echo "install-deps: WARNING: ${foreign_missing[*]} could not be installed now; the runs of the shipping" \
+       "32-bit server need them and are left out until they can be." >&2
+  exit 3
+fi
 
 mapfile -t missing < <(missing_packages)
 if [ ${#missing[@]} -gt 0 ]; then
