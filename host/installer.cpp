@@ -60,6 +60,9 @@ STDMETHODIMP_(ULONG) Installer::Release()
     LONG cRef = InterlockedDecrement(&m_cRef);
     if (cRef == 0) {
         ForgetInstaller(this);
+        // An install that never reached its end still holds its script.
+        if (m_pScript)
+            HeapFree(GetProcessHeap(), 0, m_pScript);
         m_cRef = 1;
         delete this;
         g_module.Unlock();

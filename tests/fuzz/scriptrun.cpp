@@ -190,12 +190,6 @@ void InstallScriptRunner::Run(const std::string &script)
         Command(p, "DLDONE");
     }
     p->StopInstallThread();
-    // The object would keep the buffer of a script that never reached its
-    // end (see corpus/install/known-abandoned-script.txt).
-    if (p->m_pScript) {
-        HeapFree(GetProcessHeap(), 0, p->m_pScript);
-        p->m_pScript = NULL;
-    }
     if (p->m_pCallback) {
         p->m_pCallback->Release();
         p->m_pCallback = NULL;
