@@ -154,10 +154,7 @@ VUR_CHILD_MODE(waitforrelease)
 {
     (void)argc;
     (void)argv;
-    HANDLE hRelease = CreateEventA(NULL, TRUE, FALSE, "VurExecRelease");
-    WaitForSingleObject(hRelease, 60000);
-    CloseHandle(hRelease);
-    return 0;
+    return WaitForTestRelease("VurExecRelease", 60000);
 }
 
 TEST_F(PluginActions, StopWhileExecWaitsEndsTheRunWithoutAnError)

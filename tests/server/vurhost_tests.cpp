@@ -220,10 +220,7 @@ VUR_CHILD_MODE(neveroffers)
 {
     (void)argc;
     (void)argv;
-    HANDLE hQuit = CreateEventA(NULL, TRUE, FALSE, "VurNeverOffersQuit");
-    WaitForSingleObject(hQuit, 30000);
-    CloseHandle(hQuit);
-    return 0;
+    return WaitForTestRelease("VurNeverOffersQuit", 30000);
 }
 
 TEST_F(Vurhost, ActivationThatNeverEndsIsBoundedByTheTimeOut)

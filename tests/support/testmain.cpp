@@ -29,6 +29,16 @@ bool RunningOnWine()
     return hNtdll && GetProcAddress(hNtdll, "wine_get_version");
 }
 
+int WaitForTestRelease(const char *pszEventName, DWORD dwMaxMs)
+{
+    HANDLE hRelease = CreateEventA(NULL, TRUE, FALSE, pszEventName);
+    if (hRelease) {
+        WaitForSingleObject(hRelease, dwMaxMs);
+        CloseHandle(hRelease);
+    }
+    return 0;
+}
+
 HANDLE StartChild(const char *pszMode, const std::string &args, DWORD *pdwPid)
 {
     std::string cmd = "\"" + ThisProgramPath() + "\" --child=" + pszMode;

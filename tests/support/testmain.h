@@ -25,6 +25,11 @@ std::string ThisProgramPath();
 // name a difference of Wine from Windows.
 bool RunningOnWine();
 
+// For child modes that stand for a program which never ends by itself:
+// waits until the test signals the manual-reset event of that name (at most
+// dwMaxMs, so nothing is left behind), then gives 0.
+int WaitForTestRelease(const char *pszEventName, DWORD dwMaxMs);
+
 // Starts this program with "--child=MODE ARGS"; returns the process handle
 // (caller closes) or NULL. pdwPid receives the process id when given.
 HANDLE StartChild(const char *pszMode, const std::string &args, DWORD *pdwPid = NULL);
