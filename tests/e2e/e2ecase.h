@@ -1,0 +1,78 @@
+// End-to-end cases as data. Each folder under tests/e2e/ is a case: a
+// case.txt and the files its scripts download. The runner prepares what
+// the case asks for, runs vurhost against the real server one or more
+// times, compares each run's transcript, message boxes, exit status and
+// servers left running, then checks the disk and the registry.
+//
+// case.txt, line by line (paths and texts may use the tokens below):
+//   // comment
+// Before the runs:
+//   script: NAME            the script vurhost is given: <case>\NAME
+//   installdir: PATH        the install folder value (default <install>)
+//   copy: FROM TO           copies a file
+//   write: PATH TEXT        writes TEXT (\n for a line end) into a file
+//   mkdir: PATH             makes a folder
+//   settime: PATH Y-M-D h:m:s   sets a file's last write time (UTC)
+//   drive: L TYPE           <work>\drive-L shown as L: (fixed, removable,
+//                           cdrom, network); while a case has drives they
+//                           are the machine's only fixed ones
+//   tree: L ENTRY           makes ENTRY on drive L (see MakeTree:
+//                           "dir\", "name", "name=TEXT", "name<FIXTURE")
+//   http: PATH TEXT         the local web server answers PATH with TEXT
+//   window: KIND            a stand-in browser window (browserwindow.exe)
+//   scheme: NAME            addresses NAME:... open with the recorder, a
+//                           copy of recordargs.exe as <work>\recorder.exe
+//   hold: PATH              the file is held open without sharing
+// Each run:
+//   run: OPTIONS            vurhost's options, then <case>\SCRIPT
+//   > ... < ... # ...       the run's transcript, in order
+//   ! CAPTION | TEXT        a message box of the run (a set: not in order)
+//   !? CAPTION | TEXT       a box that may show (the server's end may
+//                           close it before it is seen)
+//   exit: N                 the run's exit status
+//   servers: N              installer.exe processes running after the run
+// After the runs:
+//   files: FOLDER NAME...   every file below FOLDER, relative, sorted
+//   same: PATH PATH         two files hold the same bytes
+//   text: PATH TEXT         a file holds TEXT (\n: CR LF); waited for up
+//                           to 10 s, for what a started program writes
+//   mtime: PATH Y-M-D h:m:s a file's last write time (UTC)
+//   gone: PATH              no such file or folder
+//   reg: KEY NAME TYPE:DATA a value ("@": the default value), as
+//                           REG_SZ:text or REG_DWORD:decimal; "(none)"
+//   values: KEY N           the number of values of a key
+//   requests: N             requests the local web server answered
+//   windows: FATE...        each stand-in, in order: closed or running
+// Tokens: <case> the case folder, <work> a fresh folder of the case,
+// <install> <work>\install, <fixtures> the sysops fixtures of the build,
+// <http> the local web server, <key> HKCU\Software\VurTest\E2E (deleted
+// before and after), <downloads> vurhost's downloads (transcripts only).
+#ifndef VUR_TEST_E2ECASE_H
+#define VUR_TEST_E2ECASE_H
+
+#include "vurhostrun.h"
+#include <string>
+#include <vector>
+
+struct E2ERun {
+    std::string options;
+    Lines transcript;           // without the message-box lines
+    Lines boxes;
+    Lines optionalBoxes;
+    long exitCode = -1;
+    long servers = -1;          // not checked when not given
+};
+
+struct E2ECase {
+    std::string script;
+    Lines setup;                // "keyword: rest" lines before the runs
+    std::vector<E2ERun> runs;
+    Lines checks;               // "keyword: rest" lines after them
+};
+
+E2ECase ReadE2ECase(const std::string &caseFolder);
+std::vector<std::string> E2ECaseNames(const std::string &casesFolder);
+// Prepares, runs and checks the case in caseFolder.
+void RunE2ECase(const std::string &caseFolder, const E2ECase &c);
+
+#endif
