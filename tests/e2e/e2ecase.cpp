@@ -100,14 +100,13 @@ public:
 
     ~CaseWorld()
     {
-        for (HANDLE h : m_held)
-            CloseHandle(h);
+        LetGo();
         for (HANDLE h : m_standIns) {
             TerminateProcess(h, 1);
             CloseHandle(h);
         }
         for (const std::string &scheme : m_schemes)
-            DeleteTestTree(HKEY_CURRENT_USER, "Software\\Classes\\" + scheme);
+            DeleteTestTree(HKEY_CLASSES_ROOT, scheme);
     }
 
     std::string Expand(std::string text) const
@@ -135,6 +134,13 @@ public:
     }
 
     void Prepare(const Lines &setup);
+    // Files held during the runs are let go before the checks read them.
+    void LetGo()
+    {
+        for (HANDLE h : m_held)
+            CloseHandle(h);
+        m_held.clear();
+    }
     void Check(const std::string &keyword, std::string rest);
 
 private:
@@ -231,11 +237,10 @@ void CaseWorld::RegisterScheme(const std::string &scheme)
 {
     std::string recorder = m_work / "recorder.exe";
     ASSERT_TRUE(CopyFileA((BuildRoot() + "\\tests\\sysops\\fixtures\\recordargs.exe").c_str(), recorder.c_str(), FALSE));
-    std::string key = "Software\\Classes\\" + scheme;
     m_schemes.push_back(scheme);
-    ASSERT_TRUE(SetTestString(HKEY_CURRENT_USER, key, "", "URL:" + scheme));
-    ASSERT_TRUE(SetTestString(HKEY_CURRENT_USER, key, "URL Protocol", ""));
-    ASSERT_TRUE(SetTestString(HKEY_CURRENT_USER, key + "\\shell\\open\\command", "", "\"" + recorder + "\" \"%1\""));
+    ASSERT_TRUE(SetTestString(HKEY_CLASSES_ROOT, scheme, "", "URL:" + scheme));
+    ASSERT_TRUE(SetTestString(HKEY_CLASSES_ROOT, scheme, "URL Protocol", ""));
+    ASSERT_TRUE(SetTestString(HKEY_CLASSES_ROOT, scheme + "\\shell\\open\\command", "", "\"" + recorder + "\" \"%1\""));
 }
 
 void CaseWorld::Check(const std::string &keyword, std::string rest)
@@ -369,6 +374,9 @@ void RunE2ECase(const std::string &caseFolder, const E2ECase &c)
         Lines ordered, missing = expected.boxes;
         for (const std::string &line : MaskDownloadPaths(run.transcript)) {
             std::string masked = world.Mask(line);
+            // A case's author copies what a run showed from here.
+            if (GetEnvironmentVariableA("VUR_E2E_SHOW", NULL, 0))
+                printf("%s\n", masked.c_str());
             if (!StartsWith(masked, "! ")) {
                 ordered.push_back(masked);
                 continue;
@@ -386,6 +394,7 @@ void RunE2ECase(const std::string &caseFolder, const E2ECase &c)
             EXPECT_EQ((size_t)expected.servers, RunningServers().size()) << "installer.exe processes running";
         }
     }
+    world.LetGo();
     for (const std::string &line : c.checks) {
         SCOPED_TRACE(line);
         std::string keyword, rest;

@@ -47,6 +47,8 @@
 // <install> <work>\install, <fixtures> the sysops fixtures of the build,
 // <http> the local web server, <key> HKCU\Software\VurTest\E2E (deleted
 // before and after), <downloads> vurhost's downloads (transcripts only).
+// With VUR_E2E_SHOW set in the environment, each run's transcript is
+// printed as the case would give it.
 #ifndef VUR_TEST_E2ECASE_H
 #define VUR_TEST_E2ECASE_H
 
