@@ -14,7 +14,7 @@ source scripts/deps.sh
 
 # The suites that run the real server out of process, and vurhost's own
 # command line.
-e2e_suites='ServerLifetime.*:Vurhost.*:VurhostUsage.*:ScriptsEndToEnd.*'
+e2e_suites='ServerLifetime.*:Vurhost.*:VurhostUsage.*'
 
 times=()
 failed=()

@@ -91,12 +91,28 @@ HKEY SplitRoot(const std::string &key, std::string *pPath)
 // What one case sets up, undone when it goes.
 class CaseWorld {
 public:
+    // The case's files are copied into <work>\case, its script with the
+    // tokens given their values, so that a run never writes into the source
+    // tree and a script can name the paths of the case.
     explicit CaseWorld(const std::string &caseFolder)
-        : m_case(caseFolder), m_install(m_work / "install"), m_keys(HKEY_CURRENT_USER, kKeyPath)
+        : m_case(m_work / "case"), m_install(m_work / "install"), m_keys(HKEY_CURRENT_USER, kKeyPath)
     {
         CreateDirectoryA(m_install.c_str(), NULL);
+        CreateDirectoryA(m_case.c_str(), NULL);
         m_folderValue.reset(new InstallFolderValue(m_install, ServerRegistryView()));
+        Lines files;
+        ListFiles(caseFolder, "", &files);
+        for (const std::string &name : files)
+            EXPECT_TRUE(CopyFileA((caseFolder + "\\" + name).c_str(), (m_case + "\\" + name).c_str(), FALSE)) << name;
     }
+
+    // Once the setup is done, every token has its value.
+    void ExpandScript(const std::string &script)
+    {
+        std::string bytes;
+        EXPECT_TRUE(ReadFileBytes(m_case + "\\" + script, &bytes) && WriteFileBytes(m_case + "\\" + script, Expand(bytes)));
+    }
+
 
     ~CaseWorld()
     {
@@ -125,8 +141,8 @@ public:
     std::string Mask(std::string line) const
     {
         ReplaceAll(&line, m_install, "<install>");
-        ReplaceAll(&line, m_work.Path(), "<work>");
         ReplaceAll(&line, m_case, "<case>");
+        ReplaceAll(&line, m_work.Path(), "<work>");
         ReplaceAll(&line, BuildRoot() + "\\tests\\sysops\\fixtures", "<fixtures>");
         if (m_http)
             ReplaceAll(&line, m_http->BaseUrl(), "<http>");
@@ -147,8 +163,8 @@ private:
     void StartStandIn(const std::string &kind);
     void RegisterScheme(const std::string &scheme);
 
-    std::string m_case;
     TempDir m_work;
+    std::string m_case;
     std::string m_install;
     PrivateKeyTree m_keys;
     std::unique_ptr<InstallFolderValue> m_folderValue;
@@ -363,10 +379,11 @@ void RunE2ECase(const std::string &caseFolder, const E2ECase &c)
     ASSERT_FALSE(c.runs.empty()) << "the case has no run";
     CaseWorld world(caseFolder);
     world.Prepare(c.setup);
+    world.ExpandScript(c.script);
     if (testing::Test::HasFatalFailure())
         return;
     TempDir dir;
-    std::string script = Quoted(caseFolder + "\\" + c.script);
+    std::string script = Quoted(world.Expand("<case>\\" + c.script));
     for (size_t i = 0; i < c.runs.size(); i++) {
         const E2ERun &expected = c.runs[i];
         SCOPED_TRACE("run " + std::to_string(i + 1) + ": " + expected.options);

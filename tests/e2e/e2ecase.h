@@ -1,5 +1,5 @@
 // End-to-end cases as data. Each folder under tests/e2e/ is a case: a
-// case.txt and the files its scripts download. The runner prepares what
+// case.txt, its script and the files the script downloads. The runner prepares what
 // the case asks for, runs vurhost against the real server one or more
 // times, compares each run's transcript, message boxes, exit status and
 // servers left running, then checks the disk and the registry.
@@ -43,7 +43,9 @@
 //   values: KEY N           the number of values of a key
 //   requests: N             requests the local web server answered
 //   windows: FATE...        each stand-in, in order: closed or running
-// Tokens: <case> the case folder, <work> a fresh folder of the case,
+// Tokens: <case> a copy of the case folder in which the script's tokens
+// have their values (so a script may name the case's paths), <work> a
+// fresh folder of the case,
 // <install> <work>\install, <fixtures> the sysops fixtures of the build,
 // <http> the local web server, <key> HKCU\Software\VurTest\E2E (deleted
 // before and after), <downloads> vurhost's downloads (transcripts only).
