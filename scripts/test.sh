@@ -109,6 +109,7 @@ stage "check programs and packages" scripts/check-deps.sh || true
 stage "build x86_64" scripts/build.sh x86_64 || summary
 stage "build i686" scripts/build.sh i686 || summary
 stage "check i686 imports" scripts/check-imports.sh || true
+stage "code size" scripts/code-size.sh || true
 stage "make test prefixes" bash -c 'scripts/make-prefix.sh test x86_64 && scripts/make-prefix.sh test i686' || summary
 pass "all tests, x86_64 build" all_tests "$@"
 if [ -x /usr/lib/wine/wine ]; then
