@@ -106,11 +106,14 @@ public:
             EXPECT_TRUE(CopyFileA((caseFolder + "\\" + name).c_str(), (m_case + "\\" + name).c_str(), FALSE)) << name;
     }
 
-    // Once the setup is done, every token has its value.
+    // Once the setup is done, every token has its value. A case may name a
+    // script that is not there.
     void ExpandScript(const std::string &script)
     {
         std::string bytes;
-        EXPECT_TRUE(ReadFileBytes(m_case + "\\" + script, &bytes) && WriteFileBytes(m_case + "\\" + script, Expand(bytes)));
+        if (ReadFileBytes(m_case + "\\" + script, &bytes)) {
+            EXPECT_TRUE(WriteFileBytes(m_case + "\\" + script, Expand(bytes)));
+        }
     }
 
 
@@ -351,6 +354,9 @@ E2ECase ReadE2ECase(const std::string &caseFolder)
             pRun->exitCode = atol(rest.c_str());
         } else if (pRun && keyword == "servers") {
             pRun->servers = atol(rest.c_str());
+        } else if (pRun && (keyword == "output" || keyword == "no-output")) {
+            ReplaceAll(&rest, "\\n", "\n");
+            (keyword == "output" ? pRun->output : pRun->noOutput).push_back(rest);
         } else {
             (IsSetup(keyword) ? c.setup : c.checks).push_back(line);
         }
@@ -387,7 +393,7 @@ void RunE2ECase(const std::string &caseFolder, const E2ECase &c)
     for (size_t i = 0; i < c.runs.size(); i++) {
         const E2ERun &expected = c.runs[i];
         SCOPED_TRACE("run " + std::to_string(i + 1) + ": " + expected.options);
-        VurhostRun run = RunVurhost(dir, "--quiet --timeout 60 " + world.Expand(expected.options) + " " + script, 90000);
+        VurhostRun run = RunVurhost(dir, "--timeout 60 " + world.Expand(expected.options) + " " + script, 90000);
         Lines ordered, missing = expected.boxes;
         for (const std::string &line : MaskDownloadPaths(run.transcript)) {
             std::string masked = world.Mask(line);
@@ -407,6 +413,10 @@ void RunE2ECase(const std::string &caseFolder, const E2ECase &c)
         EXPECT_EQ(expected.exitCode, run.exitCode) << run.output;
         EXPECT_EQ(expected.transcript, ordered);
         EXPECT_EQ(Lines(), missing) << "boxes that did not show";
+        for (const std::string &text : expected.output)
+            EXPECT_TRUE(Contains(run.output, text)) << text << " in:\n" << run.output;
+        for (const std::string &text : expected.noOutput)
+            EXPECT_FALSE(Contains(run.output, text)) << text << " in:\n" << run.output;
         if (expected.servers >= 0) {
             EXPECT_EQ((size_t)expected.servers, RunningServers().size()) << "installer.exe processes running";
         }

@@ -31,6 +31,8 @@
 //                           close it before it is seen)
 //   exit: N                 the run's exit status
 //   servers: N              installer.exe processes running after the run
+//   output: TEXT            vurhost's output holds TEXT (\n: line feed)
+//   no-output: TEXT         it does not
 // After the runs:
 //   files: FOLDER NAME...   every file below FOLDER, relative, sorted
 //   same: PATH PATH         two files hold the same bytes
@@ -65,6 +67,7 @@ struct E2ERun {
     Lines optionalBoxes;
     long exitCode = -1;
     long servers = -1;          // not checked when not given
+    Lines output, noOutput;     // texts that vurhost's output holds, or not
 };
 
 struct E2ECase {

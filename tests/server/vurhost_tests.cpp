@@ -1,6 +1,6 @@
-// vurhost end to end: the real server started by COM in the private prefix,
-// driven by vurhost, checked by vurhost's transcript, output and exit
-// status.
+// vurhost end to end where a case of tests/e2e cannot say it: time-outs,
+// a server ended from its tray, scripts given as addresses, activation
+// that fails or never ends, and the usage text.
 #include "serverfixture.h"
 #include "localhttpserver.h"
 #include "vurhostrun.h"
@@ -9,104 +9,6 @@
 #include <algorithm>
 
 class Vurhost : public RealServerTest {};
-
-TEST_F(Vurhost, TextLinesAndEndGiveTheExactTranscriptAndTheServerEnds)
-{
-    TempDir dir;
-    std::string script = dir / "script.txt";
-    // Latin-1 text in the script reaches the transcript as UTF-8.
-    ASSERT_TRUE(WriteFileBytes(script, "[TEXT]\r\n12;Bonjour \xE9t\xE9\r\n3;a;b\r\n[END]\r\n"));
-    VurhostRun run = RunVurhost(dir, "--param RESURL2=http://r2/ok --param RESFRM2=main --param APPID=7 "
-                                     "--param JOBID=42 " + Quoted(script));
-    EXPECT_EQ(0, run.exitCode) << run.output;
-    Lines expected = {
-        "> Advise",
-        "> SetParameter FILE=" + script,
-        "> SetParameter RESURL2=http://r2/ok",
-        "> SetParameter RESFRM2=main",
-        "> SetParameter APPID=7",
-        "> SetParameter JOBID=42",
-        "> ExecuteCmd INSTALL",
-        "< SetParameter URL=" + script,
-        "< ExecuteCmd DOWNLOAD",
-        "> SetParameter DLPATH=<downloads>\\1\\script.txt",
-        "> ExecuteCmd DLDONE",
-        "< SetParameter TEXTMSG=Bonjour \xC3\xA9t\xC3\xA9",
-        "< SetParameter NUMMSG=12",
-        "< ExecuteCmd SETMSG",
-        "< SetParameter TEXTMSG=a;b",
-        "< SetParameter NUMMSG=3",
-        "< ExecuteCmd SETMSG",
-        "< SetParameter TEXTMSG=",
-        "< ExecuteCmd SETMSG",
-        "< SetParameter TEXTMSG=",
-        "< SetParameter NUMMSG=1",
-        "< ExecuteCmd SETMSG",
-        "< SetParameter APPID=7",
-        "< SetParameter JOBID=42",
-        "< SetParameter TURL=http://r2/ok",
-        "< SetParameter BFRM=main",
-        "< ExecuteCmd SEND",
-        "< CmptOut",
-        "# component ended",
-    };
-    EXPECT_EQ(expected, MaskDownloadPaths(run.transcript));
-    EXPECT_TRUE(RunningServers().empty()) << "the server process has ended";
-    EXPECT_TRUE(FileExists(script)) << "the component deletes vurhost's copy, never the script given";
-    EXPECT_TRUE(Contains(run.output, "[12] Bonjour \xC3\xA9t\xC3\xA9")) << run.output;
-    EXPECT_TRUE(Contains(run.output, "Result report:\n  APPID = 7\n  JOBID = 42\n  TURL = http://r2/ok\n"
-                                     "  BFRM = main\n")) << run.output;
-
-    // --quiet: the same run without progress lines; the report still shows.
-    run = RunVurhost(dir, "--quiet --param RESURL2=http://r2/ok " + Quoted(script));
-    EXPECT_EQ(0, run.exitCode) << run.output;
-    EXPECT_FALSE(Contains(run.output, "[12]")) << run.output;
-    EXPECT_TRUE(Contains(run.output, "TURL = http://r2/ok")) << run.output;
-}
-
-TEST_F(Vurhost, RefusedDownloadGivesAnErrorReportThenUnadviseEndsTheServer)
-{
-    TempDir dir;
-    std::string script = dir / "script.txt";
-    ASSERT_TRUE(WriteFileBytes(script, "[TEXT]\r\n1;never shown\r\n[END]\r\n"));
-    VurhostRun run = RunVurhost(dir, "--dlerr cript.t --param ERRURL=http://e/err --param ERRFRM=f "
-                                     "--param JOBID=-3 " + Quoted(script));
-    EXPECT_EQ(1, run.exitCode) << run.output;
-    Lines expected = {
-        "> Advise",
-        "> SetParameter FILE=" + script,
-        "> SetParameter ERRURL=http://e/err",
-        "> SetParameter ERRFRM=f",
-        "> SetParameter JOBID=-3",
-        "> ExecuteCmd INSTALL",
-        "< SetParameter URL=" + script,
-        "< ExecuteCmd DOWNLOAD",
-        "> SetParameter DLURL=" + script,
-        "> ExecuteCmd DLERR",
-        "< SetParameter FILE=" + script,
-        "< SetParameter APPID=0",
-        "< SetParameter JOBID=-3",
-        "< SetParameter NUMERR=2",
-        "< SetParameter TURL=http://e/err",
-        "< SetParameter BFRM=f",
-        "< ExecuteCmd SEND",
-        "> Unadvise",
-        "# component ended",
-    };
-    EXPECT_EQ(expected, run.transcript);
-    EXPECT_TRUE(RunningServers().empty());
-    EXPECT_TRUE(Contains(run.output, "NUMERR = 2 (the host answered a download with DLERR)")) << run.output;
-
-    // A script that is not there fails its download the same way.
-    std::string missing = dir / "missing.txt";
-    run = RunVurhost(dir, Quoted(missing));
-    EXPECT_EQ(1, run.exitCode) << run.output;
-    EXPECT_EQ(1u, CountOf(run.transcript, "> SetParameter DLURL=" + missing));
-    EXPECT_EQ(1u, CountOf(run.transcript, "< SetParameter NUMERR=2"));
-    ASSERT_FALSE(run.transcript.empty());
-    EXPECT_EQ("# component ended", run.transcript.back());
-    EXPECT_TRUE(Contains(run.output, "failed: no such file")) << run.output;
-}
 
 TEST_F(Vurhost, TimeOutCallsForceRemoveAndExits4)
 {
