@@ -1,4 +1,4 @@
-// Reading the tools tests' data cases.
+// Reading the data cases of the tools and script tests.
 #include "casefiles.h"
 #include "support/testfiles.h"
 #include <stdlib.h>
@@ -17,10 +17,10 @@ static std::string Unescape(const std::string &text)
     return out;
 }
 
-std::vector<DataCase> ReadDataCases(const std::string &name)
+std::vector<DataCase> ReadDataCases(const std::string &path)
 {
     std::string text;
-    ReadFileBytes(std::string(VUR_TOOLS_CASES_DIR) + "/" + name, &text);
+    ReadFileBytes(path, &text);
     std::vector<DataCase> cases;
     bool bExpected = false;
     for (const std::string &line : SplitLines(text)) {

@@ -1,4 +1,4 @@
-// Data cases of the tools tests: text files of "=== title" cases, each a
+// Data cases of the tools and script tests: text files of "=== title" cases, each a
 // body and, after a "---" line, what it must give.
 #ifndef VUR_TEST_CASEFILES_H
 #define VUR_TEST_CASEFILES_H
@@ -12,8 +12,7 @@ struct DataCase {
     std::string expected;           // lines after "---", each ending with LF
 };
 
-// The cases of a file of VUR_TOOLS_CASES_DIR; lines before the first
-// "===" are comments.
-std::vector<DataCase> ReadDataCases(const std::string &name);
+// The cases of a file; lines before the first "===" are comments.
+std::vector<DataCase> ReadDataCases(const std::string &path);
 
 #endif

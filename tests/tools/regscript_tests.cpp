@@ -22,7 +22,7 @@ static std::vector<std::string> Words(const std::string &line)
 
 TEST(Regscript, EachCasePrintsItsTranscript)
 {
-    std::vector<DataCase> cases = ReadDataCases("regcases.txt");
+    std::vector<DataCase> cases = ReadDataCases(VUR_TOOLS_CASES_DIR "/regcases.txt");
     ASSERT_GE(cases.size(), 6u);
     char szPrevious[MAX_PATH];
     GetCurrentDirectoryA(sizeof szPrevious, szPrevious);

@@ -23,7 +23,7 @@ static std::string Diagnostics(const std::string &script)
 
 TEST(Vurlint, EachScriptGivesItsDiagnostics)
 {
-    std::vector<DataCase> cases = ReadDataCases("lintcases.txt");
+    std::vector<DataCase> cases = ReadDataCases(VUR_TOOLS_CASES_DIR "/lintcases.txt");
     ASSERT_GE(cases.size(), 10u);
     for (const DataCase &c : cases) {
         SCOPED_TRACE(c.title);
@@ -76,7 +76,7 @@ static bool RegistryTestsEvaluate()
 static void RunPlanCases(bool bEvaluated)
 {
     InstallFolderValue folder("C:\\VUR plan");
-    for (const DataCase &c : ReadDataCases("plancases.txt")) {
+    for (const DataCase &c : ReadDataCases(VUR_TOOLS_CASES_DIR "/plancases.txt")) {
         if ((c.title.compare(0, 17, "needs evaluation:") == 0) != bEvaluated)
             continue;
         SCOPED_TRACE(c.title);
