@@ -113,7 +113,7 @@ static Calls RunCase(const std::string &body, InstallerHarness &h)
 
 TEST(ScriptCases, EachScriptMakesItsCalls)
 {
-    std::vector<DataCase> cases = ReadDataCases(VUR_SCRIPT_CASES);
+    std::vector<DataCase> cases = ReadDataCases(VUR_SCRIPT_DATA "/cases.txt");
     ASSERT_GE(cases.size(), 30u);
     for (const DataCase &c : cases) {
         SCOPED_TRACE(c.title);

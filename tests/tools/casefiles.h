@@ -1,5 +1,5 @@
-// Data cases of the tools and script tests: text files of "=== title" cases, each a
-// body and, after a "---" line, what it must give.
+// Data files of the tests: cases ("=== title", a body and, after a "---"
+// line, what it must give) and tables (one row a line, fields split at '|').
 #ifndef VUR_TEST_CASEFILES_H
 #define VUR_TEST_CASEFILES_H
 
@@ -14,5 +14,9 @@ struct DataCase {
 
 // The cases of a file; lines before the first "===" are comments.
 std::vector<DataCase> ReadDataCases(const std::string &path);
+
+// The rows of a table file: each line that is not empty and does not start
+// with '#', its fields split at '|', {0xHH} made the byte HH.
+std::vector<std::vector<std::string>> ReadTable(const std::string &path);
 
 #endif
