@@ -1,6 +1,5 @@
-// VersionTextAtLeast on texts, FileVersionAtLeast on libraries whose
-// version resources windres built from versionres.rc, and the copies by
-// version and by date.
+// FileVersionAtLeast on libraries whose version resources windres built
+// from versionres.rc, and the copies by version and by date.
 #include "sysops/versioncompare.h"
 #include "sysops/conditionalcopy.h"
 #include "sysops/filecopy.h"
@@ -8,51 +7,6 @@
 #include "sysopsfixtures.h"
 #include <gtest/gtest.h>
 #include <string.h>
-
-TEST(VersionTextAtLeast, Table)
-{
-    static const struct {
-        const char *pszA, *pszB;
-        UINT uExpected;
-    } s_aCases[] = {
-        {"1, 0, 1, 5", "1, 0, 1, 5", 1},
-        {"1, 0, 1, 5", "1, 0, 2, 0", 0},
-        {"1, 2, 0, 0", "1, 0, 9, 9", 1},          // the first field that differs decides
-        {"1, 0, 9, 9", "1, 2, 0, 0", 0},
-        {"2,0,0,0", "10,0,0,0", 0},               // numbers, not text
-        {"4, 0, 0, 950 (build)", "4, 0, 0, 950", 1}, // text after the fourth number
-        {"4, 0, 0, 950 (build)", "4, 0, 0, 951", 0},
-        {"1x, 0y, 1z, 5w", "1, 0, 1, 5", 1},      // anything after the digits is ignored
-        {"1, 0, 1, 5, 7", "1, 0, 1, 5", 1},       // a fourth comma ends field 4's digits
-        {"2147483647, 0, 0, 0", "-2147483648, 0, 0, 0", 1},   // signed
-        {", , , ", "0, 0, 0, 0", 1},              // empty fields read as 0
-        // Fewer than three commas: not at least, and nothing is written.
-        {"1.0.1.5", "1, 0, 1, 5", 0},
-        {"1, 0, 1, 5", "1.0.1.5", 0},
-        {"9, 9, 9", "1, 0, 1, 5", 0},
-        {"", "", 0},
-    };
-    for (const auto &c : s_aCases) {
-        SCOPED_TRACE(std::string(c.pszA) + " against " + c.pszB);
-        // Sentinel-filled buffers: both must be exactly as they were.
-        char abA[32], abB[32];
-        memset(abA, 0xbd, sizeof abA);
-        memset(abB, 0xbd, sizeof abB);
-        memcpy(abA, c.pszA, strlen(c.pszA) + 1);
-        memcpy(abB, c.pszB, strlen(c.pszB) + 1);
-        std::string a(abA, sizeof abA), b(abB, sizeof abB);
-        EXPECT_EQ(c.uExpected, VersionTextAtLeast(abA, abB));
-        EXPECT_EQ(a, std::string(abA, sizeof abA)) << "a changed";
-        EXPECT_EQ(b, std::string(abB, sizeof abB)) << "b changed";
-    }
-    char szA[] = "1, 0, 1, 5";
-    EXPECT_EQ(0u, VersionTextAtLeast(NULL, szA));
-    EXPECT_EQ(0u, VersionTextAtLeast(szA, NULL));
-    // b inside a: each text is put back before the other is cut.
-    char szLong[] = "3, 1, 2, 1, 2";
-    EXPECT_EQ(1u, VersionTextAtLeast(szLong, szLong + 3));
-    EXPECT_STREQ("3, 1, 2, 1, 2", szLong);
-}
 
 // FileVersionAtLeast where the copy by version run end to end does not
 // reach, and the two conditional copies' failures and time resolution.
