@@ -292,9 +292,11 @@ public:
     // Empties the folders, and makes again the root keys an input changed.
     void Reset()
     {
-        EmptyFolder(m_install);
-        EmptyFolder(m_downloads);
+        DeleteTree(m_install);
+        DeleteTree(m_downloads);
         DeleteFileA(Script().c_str());
+        CreateDirectoryA(m_install.c_str(), NULL);
+        CreateDirectoryA(m_downloads.c_str(), NULL);
         for (size_t i = 0; i < kRootCount; i++)
             if (WaitForSingleObject(m_ahChanged[i], 0) != WAIT_TIMEOUT)
                 MakeRoot(i);
@@ -442,24 +444,6 @@ private:
                 WatchFolders(path + "\\" + fd.cFileName);
         if (hFind != INVALID_HANDLE_VALUE)
             FindClose(hFind);
-    }
-
-    // What the product leaves (read-only files included) goes; the folder stays.
-    static void EmptyFolder(const std::string &path)
-    {
-        WIN32_FIND_DATAA fd;
-        HANDLE h = FindFirstFileA((path + "\\*").c_str(), &fd);
-        if (h == INVALID_HANDLE_VALUE)
-            CreateDirectoryA(path.c_str(), NULL);
-        for (BOOL b = h != INVALID_HANDLE_VALUE; b; b = FindNextFileA(h, &fd)) {
-            std::string item = path + "\\" + fd.cFileName;
-            if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                SetFileAttributesA(item.c_str(), FILE_ATTRIBUTE_NORMAL), DeleteFileA(item.c_str());
-            else if (strcmp(fd.cFileName, ".") && strcmp(fd.cFileName, ".."))
-                EmptyFolder(item), RemoveDirectoryA(item.c_str());
-        }
-        if (h != INVALID_HANDLE_VALUE)
-            FindClose(h);
     }
 
     HKEY m_hContainer = NULL;               // HKCU\Software\VurFuzz, opened before the roots were pointed
