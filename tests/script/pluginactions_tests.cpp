@@ -1,8 +1,8 @@
 // Program and plug-in commands through the in-process host, with the
 // plug-in folder table filled by the test (the patch list grammar is in
-// texthelpers.txt): where copies land, a copy failing half way, the index
-// list of COPYPLUGIN, and a stop while EXEC waits. COPYPLUGIN closing the browsers and the relaunch
-// run end to end.
+// texthelpers.txt, COPYPLUGIN's index list in cases.txt): where copies
+// land, a copy failing half way, and a stop while EXEC waits. COPYPLUGIN
+// closing the browsers and the relaunch run end to end.
 #include "script/actions.h"
 #include "support/harness.h"
 #include "support/testmain.h"
@@ -106,15 +106,6 @@ TEST_F(PluginActions, DestinationLongerThanItsBufferFailsWithoutBeingCut)
     EXPECT_TRUE(h.host.Has("SetParameter DSTFILE=" + name)) << "the name from the line is reported";
     EXPECT_TRUE(h.host.Has("SetParameter NUMERR=10"));
     EXPECT_EQ(1u, h.dialogs.Take().size());
-}
-
-TEST_F(PluginActions, CopyPluginWithAnEmptyTableClosesNothingButStillTestsItsIndexes)
-{
-    std::string one = Downloaded("one.bin", "1"), two = Downloaded("two.bin", "2");
-    Run("COPYPLUGIN:1;a;b;c;d;2;9;2\nCOPYPLUGIN:1;a\nCOPYPLUGIN:1\n", { one, two });
-    EXPECT_EQ((Calls{ "9 | Installer - Copyplugin file : index trop grand !" }), h.dialogs.Take())
-        << "no closing notice; the bad index in the middle is shown and the list goes on";
-    EXPECT_TRUE(h.host.Has("CmptOut")) << "no relaunch: the report ending";
 }
 
 // A program that waits until the test lets it go.
