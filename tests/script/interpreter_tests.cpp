@@ -113,13 +113,10 @@ static Calls RunCase(const std::string &body, InstallerHarness &h)
 
 TEST(ScriptCases, EachScriptMakesItsCalls)
 {
-    std::vector<DataCase> cases = ReadDataCases(VUR_SCRIPT_DATA "/cases.txt");
-    ASSERT_GE(cases.size(), 30u);
-    for (const DataCase &c : cases) {
-        SCOPED_TRACE(c.title);
+    ForEachCase(VUR_SCRIPT_DATA "/cases.txt", 30, [](const DataCase &c) {
         InstallerHarness h;
         EXPECT_EQ(Expand(c.expected), RunCase(c.body, h));
-    }
+    });
 }
 
 // The failed copy's report names the destination as written; the download

@@ -3,6 +3,7 @@
 #ifndef VUR_TEST_CASEFILES_H
 #define VUR_TEST_CASEFILES_H
 
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,18 @@ struct DataCase {
 
 // The cases of a file; lines before the first "===" are comments.
 std::vector<DataCase> ReadDataCases(const std::string &path);
+
+// Gives each case of the file, of which there must be at least nMin, to
+// check, traced by its title.
+template <class Check> void ForEachCase(const std::string &path, size_t nMin, Check check)
+{
+    std::vector<DataCase> cases = ReadDataCases(path);
+    ASSERT_GE(cases.size(), nMin) << path;
+    for (const DataCase &c : cases) {
+        SCOPED_TRACE(c.title);
+        check(c);
+    }
+}
 
 // The rows of a table file: each line that is not empty and does not start
 // with '#', its fields split at '|', {0xHH} made the byte HH.

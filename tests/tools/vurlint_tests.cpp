@@ -21,12 +21,9 @@ static std::string Diagnostics(const std::string &script)
 
 TEST(Vurlint, EachScriptGivesItsDiagnostics)
 {
-    std::vector<DataCase> cases = ReadDataCases(VUR_TOOLS_CASES_DIR "/lintcases.txt");
-    ASSERT_GE(cases.size(), 10u);
-    for (const DataCase &c : cases) {
-        SCOPED_TRACE(c.title);
+    ForEachCase(VUR_TOOLS_CASES_DIR "/lintcases.txt", 10, [](const DataCase &c) {
         EXPECT_EQ(SplitLines(c.expected), SplitLines(Diagnostics(c.body)));
-    }
+    });
 }
 
 TEST(Vurlint, ExitCodesAndSummary)
@@ -69,12 +66,11 @@ TEST(VurlintPlan, EachScriptGivesItsPlan)
     DWORD dwVersion = 2;
     RegSetValueExA(hKey, "Version", 0, REG_DWORD, (const BYTE *)&dwVersion, sizeof dwVersion);
     RegCloseKey(hKey);
-    for (const DataCase &c : ReadDataCases(VUR_TOOLS_CASES_DIR "/plancases.txt")) {
-        SCOPED_TRACE(c.title);
+    ForEachCase(VUR_TOOLS_CASES_DIR "/plancases.txt", 2, [](const DataCase &c) {
         ScriptText text;
         text.SetText(c.body);
         EXPECT_EQ(SplitLines(c.expected), SplitLines(PlanScript(text, PlanOptions())));
-    }
+    });
     RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\VUR vurlint tests");
 }
 
