@@ -1,8 +1,8 @@
 // Program and plug-in commands through the in-process host, with the
 // plug-in folder table filled by the test (the patch list grammar is in
 // texthelpers.txt, COPYPLUGIN's index list in cases.txt): where copies
-// land, a copy failing half way, and a stop while EXEC waits. COPYPLUGIN
-// closing the browsers and the relaunch run end to end.
+// land, a copy failing half way, and a stop while EXEC waits. The closing
+// of browsers is tested in tests/browser.
 #include "script/actions.h"
 #include "support/harness.h"
 #include "support/testmain.h"
