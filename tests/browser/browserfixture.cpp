@@ -28,11 +28,6 @@ bool ProcessesCanBeListed()
     return GetPlatformId() == VER_PLATFORM_WIN32_WINDOWS || !RunningOnWine();
 }
 
-bool OtherProcessesIconsCanBeRead()
-{
-    return !RunningOnWine();
-}
-
 const char *FateName(Fate fate)
 {
     static const char *const s_apszNames[] = { "running", "closed", "ended", "other" };

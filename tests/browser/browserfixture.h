@@ -19,11 +19,6 @@ std::string FixtureIcon(const char *pszName, int iByte = 0, int delta = 0);
 // names have no "process"): there the Windows NT path lists nothing.
 bool ProcessesCanBeListed();
 
-// Wine gives no class icon of another process's window (GetClassLongA
-// with GCL_HICONSM is not supported there, and an icon handle of another
-// process cannot be read): there the icon pass sees its own process only.
-bool OtherProcessesIconsCanBeRead();
-
 enum Fate { RUNNING, CLOSED, ENDED, OTHER };     // exit 10 after WM_CLOSE, 1 from EndProcess
 const char *FateName(Fate fate);
 

@@ -1,4 +1,4 @@
-// Parameters the host sets, and what the object answers.
+// Parameters the host sets, what the object answers, and the BSTR helpers.
 #include "support/harness.h"
 #include "host/bstr.h"
 #include <gtest/gtest.h>
@@ -6,35 +6,20 @@
 TEST(SetParameter, NamesCompareWithoutCaseAndNumbersReadLikeAtol)
 {
     InstallerHarness h;
-    h.Set("file", "script.txt");
-    EXPECT_STREQ("script.txt", h.Object()->m_szFile);
-    struct Row { const char *value; LONG expected; } rows[] = {
-        { "42", 42 }, { " -7", -7 }, { "12abc", 12 }, { "abc", 0 },
-    };
-    for (const Row &r : rows) {
-        SCOPED_TRACE(r.value);
-        h.Set("JobId", r.value);
-        h.Set("APPID", r.value);
-        EXPECT_EQ(r.expected, h.Object()->m_lJobId);
-        EXPECT_EQ(r.expected, h.Object()->m_lAppId);
-    }
-    h.Set("RESURL1", "u1");
-    h.Set("resurl2", "u2");
-    h.Set("ERRURL", "e");
-    h.Set("RESFRM1", "f1");
-    h.Set("RESFRM2", "f2");
-    h.Set("ERRFRM", "ef");
-    h.Set("DLPATH", "p");
-    h.Set("DLURL", "d");
     Installer *p = h.Object();
-    EXPECT_STREQ("u1", p->m_szResUrl1);
-    EXPECT_STREQ("u2", p->m_szResUrl2);
-    EXPECT_STREQ("e", p->m_szErrUrl);
-    EXPECT_STREQ("f1", p->m_szResFrm1);
-    EXPECT_STREQ("f2", p->m_szResFrm2);
-    EXPECT_STREQ("ef", p->m_szErrFrm);
-    EXPECT_STREQ("p", p->m_szDlPath);
-    EXPECT_STREQ("d", p->m_szDlUrl);
+    const struct { const char *name; const char *field; } texts[] = {
+        { "file", p->m_szFile }, { "RESURL1", p->m_szResUrl1 }, { "resurl2", p->m_szResUrl2 }, { "ErrUrl", p->m_szErrUrl },
+        { "RESFRM1", p->m_szResFrm1 }, { "RESFRM2", p->m_szResFrm2 }, { "ERRFRM", p->m_szErrFrm },
+        { "DLPATH", p->m_szDlPath }, { "DLURL", p->m_szDlUrl },
+    };
+    for (const auto &t : texts) {
+        h.Set(t.name, std::string("value of ") + t.name);
+        EXPECT_EQ(std::string("value of ") + t.name, t.field);
+    }
+    h.Set("JobId", " -7x");
+    h.Set("APPID", "12abc");
+    EXPECT_EQ(-7, p->m_lJobId);
+    EXPECT_EQ(12, p->m_lAppId);
     h.Set("UNKNOWN", "x");
     EXPECT_TRUE(h.host.Calls().empty()) << "setting parameters sends nothing";
 }
@@ -55,58 +40,42 @@ TEST(SetParameter, LongValuesAreCutTo255Characters)
     }
 }
 
-TEST(SetParameter, NullValueLeavesTextFieldsAndReadsNumbersAsZero)
+// NULL names and values, Latin-1 text, and GetParameter, which gives nothing.
+TEST(SetParameter, OddValuesAndGetParameter)
 {
     InstallerHarness h;
+    Installer *p = h.Object();
     h.Set("FILE", "kept");
     h.Set("JOBID", "9");
-    BSTR name = SysAllocString(L"FILE");
-    h.Object()->SetParameter(name, NULL);
-    SysFreeString(name);
-    EXPECT_STREQ("kept", h.Object()->m_szFile);
-    name = SysAllocString(L"JOBID");
-    h.Object()->SetParameter(name, NULL);
-    SysFreeString(name);
-    EXPECT_EQ(0, h.Object()->m_lJobId);
-    EXPECT_EQ(S_OK, h.Object()->SetParameter(NULL, NULL));
+    for (const wchar_t *pszName : { L"FILE", L"JOBID", L"RESURL1" }) {
+        BSTR name = SysAllocString(pszName), value = SysAllocString(L"d\x00e9j\x00e0");
+        EXPECT_EQ(S_OK, p->SetParameter(name, pszName[0] == L'R' ? value : NULL));
+        BSTR got = value;
+        EXPECT_EQ(S_OK, p->GetParameter(name, &got));
+        EXPECT_EQ(nullptr, got) << "GetParameter gives a null value";
+        SysFreeString(value);
+        SysFreeString(name);
+    }
+    EXPECT_STREQ("kept", p->m_szFile) << "a null value leaves a text field";
+    EXPECT_EQ(0, p->m_lJobId) << "and reads as number 0";
+    EXPECT_STREQ("d\xE9j\xE0", p->m_szResUrl1) << "Latin-1 text arrives as code page 1252 bytes";
+    EXPECT_EQ(S_OK, p->SetParameter(NULL, NULL));
+    EXPECT_EQ(S_OK, p->GetParameter(NULL, NULL));
 }
 
-TEST(SetParameter, LatinOneTextArrivesAsCodePage1252Bytes)
+TEST(Bstr, ToBstrCountsTheNulAndFromBstrStopsAtNul)
 {
-    InstallerHarness h;
-    BSTR name = SysAllocString(L"RESURL1");
-    BSTR value = SysAllocString(L"d\x00e9j\x00e0");
-    h.Object()->SetParameter(name, value);
-    SysFreeString(value);
-    SysFreeString(name);
-    EXPECT_STREQ("d\xE9j\xE0", h.Object()->m_szResUrl1);
-}
-
-TEST(GetParameter, GivesANullValue)
-{
-    InstallerHarness h;
-    h.Set("FILE", "x");
-    BSTR name = SysAllocString(L"FILE");
-    BSTR value = SysAllocString(L"sentinel");
-    BSTR before = value;
-    EXPECT_EQ(S_OK, h.Object()->GetParameter(name, &value));
-    EXPECT_EQ(nullptr, value);
-    SysFreeString(before);
-    SysFreeString(name);
-    EXPECT_EQ(S_OK, h.Object()->GetParameter(NULL, NULL));
-}
-
-TEST(Bstr, FromBstrStopsAtNulAndKeepsNull)
-{
+    BSTR b = ToBstr("AB");
+    ASSERT_NE(nullptr, b);
+    EXPECT_EQ(3u, SysStringLen(b));
+    EXPECT_EQ(0, memcmp(L"AB", b, 3 * sizeof(WCHAR)));
+    SysFreeString(b);
     EXPECT_EQ(nullptr, FromBstr(NULL));
-    BSTR b = SysAllocStringLen(L"ab\0cd", 5);
-    char *t = FromBstr(b);
-    EXPECT_STREQ("ab", t);
-    FreeText(t);
-    SysFreeString(b);
-    b = SysAllocString(L"");
-    t = FromBstr(b);
-    EXPECT_STREQ("", t);
-    FreeText(t);
-    SysFreeString(b);
+    for (const char *pszText : { "ab\0cd", "" }) {
+        b = SysAllocStringLen(pszText[0] ? L"ab\0cd" : L"", pszText[0] ? 5 : 0);
+        char *t = FromBstr(b);
+        EXPECT_STREQ(pszText, t);
+        FreeText(t);
+        SysFreeString(b);
+    }
 }

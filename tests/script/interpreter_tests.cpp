@@ -1,158 +1,134 @@
-// The interpreter run through the in-process host: line reading, headers,
-// [TEXT] lines and the report ending.
+// Install scripts through the interpreter and the in-process host, from the
+// data cases of cases.txt (line reading, headers, [TEXT] lines, sections
+// and skip flags, the report ending, action lines outside the grammar and
+// their failures); the everyday commands run end to end in tests/server.
+#include "casefiles.h"
 #include "support/harness.h"
+#include "support/installfolder.h"
 #include <gtest/gtest.h>
+#include <stdlib.h>
+#include <algorithm>
+#include <memory>
 
 typedef std::vector<std::string> Calls;
 
-static Calls Concat(Calls a, const Calls &b)
+// "text:N;T" stands for a [TEXT] line's calls, "report:TURL;FRAME;APPID;JOBID"
+// for the report ending.
+static Calls Expand(const std::string &expected)
 {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
+    Calls out, lines = SplitLines(expected);
+    while (!lines.empty() && lines.back().empty())      // the blank lines between cases
+        lines.pop_back();
+    for (const std::string &line : lines) {
+        size_t semi = line.find(';');
+        if (line.compare(0, 5, "text:") == 0) {
+            out.insert(out.end(), { "SetParameter TEXTMSG=" + line.substr(semi + 1),
+                                    "SetParameter NUMMSG=" + line.substr(5, semi - 5), "ExecuteCmd SETMSG" });
+        } else if (line.compare(0, 7, "report:") == 0) {
+            std::string f[4], rest = line.substr(7) + ";;;";
+            for (std::string &field : f) {
+                field = rest.substr(0, rest.find(';'));
+                rest.erase(0, field.size() + 1);
+            }
+            Calls report = ReportCalls(f[0].c_str(), f[1].c_str(), atol(f[2].c_str()), atol(f[3].c_str()));
+            out.insert(out.end(), report.begin(), report.end());
+        } else {
+            out.push_back(line);
+        }
+    }
+    return out;
 }
 
-static const Calls kInstallCalls = {
-    "SetParameter URL=http://example.invalid/script.txt", "ExecuteCmd DOWNLOAD",
-};
-
-static Calls Text(const char *pszText, const char *pszNumber)
+static void Replace(std::string &text, const std::string &what, const std::string &with)
 {
-    return { std::string("SetParameter TEXTMSG=") + pszText, std::string("SetParameter NUMMSG=") + pszNumber,
-             "ExecuteCmd SETMSG" };
+    for (size_t at = 0; (at = text.find(what, at)) != std::string::npos; at += with.size())
+        text.replace(at, what.size(), with);
 }
 
-// Runs a script to its end and gives the calls of the run only (the
-// script's own messages and the report), without the INSTALL request.
-static Calls RunToEnd(InstallerHarness &h, const std::string &script)
+// Runs a case's body (see cases.txt) in h; gives the calls after the
+// script's own request, the message boxes and the installed files.
+static Calls RunCase(const std::string &body, InstallerHarness &h)
 {
-    h.Start(script);
-    EXPECT_TRUE(h.WaitForQuit()) << "the server end is asked for";
+    TempDir install;
+    std::unique_ptr<InstallFolderValue> folder(new InstallFolderValue(install.Path()));
+    std::string script = body, noKey;
+    int nDownloads = 0;
+    while (script.compare(0, 2, "@ ") == 0) {
+        size_t end = script.find('\n');
+        std::string option = script.substr(2, end - 2);
+        script.erase(0, end == std::string::npos ? end : end + 1);
+        if (option == "held") {
+            h.Object()->m_bTestResult = 1;
+        } else if (option.compare(0, 9, "download ") == 0) {
+            nDownloads = atoi(option.c_str() + 9);
+        } else if (option == "no install folder") {
+            folder.reset();
+            folder.reset(new InstallFolderValue());
+        } else if (option.compare(0, 7, "no key ") == 0) {
+            noKey = option.substr(7);
+            RegDeleteTreeA(HKEY_CURRENT_USER, noKey.c_str());
+            RegDeleteKeyA(HKEY_CURRENT_USER, noKey.c_str());
+        } else {
+            h.Set(option.substr(0, option.find('=')).c_str(), option.substr(option.find('=') + 1));
+        }
+    }
+    std::string path = h.Start(script);
+    for (int i = 1; i <= nDownloads; i++) {
+        std::string file = h.dir / ("dl" + std::to_string(i) + ".tmp");
+        WriteFileBytes(file, std::to_string(i));
+        EXPECT_TRUE(h.AnswerDownload(file)) << file;
+    }
+    EXPECT_TRUE(h.WaitForRunEnd()) << "the run must not spin";
+    h.host.PumpFor(20);
+    if (h.host.Has("CmptOut")) {    // a run that reached its end leaves nothing behind
+        EXPECT_TRUE(h.host.QuitSeen()) << "the server end is asked for";
+        EXPECT_FALSE(FileExists(path)) << "the script is deleted";
+        EXPECT_EQ(SECTION_NONE, h.Object()->m_nSection);
+        EXPECT_EQ(nullptr, h.Object()->m_pScript);
+        EXPECT_EQ(nullptr, h.Object()->m_pThreadCallback);
+        EXPECT_EQ(nullptr, h.Object()->m_hEvent);
+    }
     Calls calls = h.host.Calls();
-    if (calls.size() >= 2 && Calls(calls.begin(), calls.begin() + 2) == kInstallCalls)
-        calls.erase(calls.begin(), calls.begin() + 2);
+    calls.erase(calls.begin(), calls.begin() + std::min<size_t>(2, calls.size()));
+    for (const std::string &box : h.dialogs.Take())
+        calls.push_back("! " + box);
+    WIN32_FIND_DATAA fd;
+    HANDLE hFind = FindFirstFileA((install / "*").c_str(), &fd);
+    for (BOOL b = hFind != INVALID_HANDLE_VALUE; b; b = FindNextFileA(hFind, &fd))
+        if (fd.cFileName[0] != '.')
+            calls.push_back(std::string("installed: ") + fd.cFileName);
+    if (hFind != INVALID_HANDLE_VALUE)
+        FindClose(hFind);
+    HKEY hKey;
+    if (!noKey.empty() && RegOpenKeyExA(HKEY_CURRENT_USER, noKey.c_str(), 0, KEY_READ, &hKey) == ERROR_SUCCESS) {
+        RegCloseKey(hKey);
+        ADD_FAILURE() << "the key " << noKey << " was made";
+    }
+    for (std::string &call : calls) {
+        Replace(call, install.Path(), "<install>");
+        Replace(call, h.dir.Path(), "<dir>");
+    }
     return calls;
 }
 
-TEST(ReportEnding, TextLinesThenReportThenCmptOut)
+TEST(ScriptCases, EachScriptMakesItsCalls)
 {
-    InstallerHarness h;
-    h.Set("RESURL2", "http://r2");
-    h.Set("APPID", "7");
-    h.Set("JOBID", "42");
-    std::string path = h.Start("[TEXT]\r\n12;a;b\r\n[END]\r\n");
-    ASSERT_TRUE(h.WaitForQuit());
-    Calls expected = Concat(kInstallCalls, Text("a;b", "12"));
-    expected = Concat(expected, ReportCalls("http://r2", "", 7, 42));
-    expected.push_back("CmptOut");
-    EXPECT_EQ(expected, h.host.Calls());
-    EXPECT_FALSE(FileExists(path)) << "the script is deleted at the end";
-    EXPECT_EQ(SECTION_NONE, h.Object()->m_nSection);
-    EXPECT_EQ(nullptr, h.Object()->m_pScript);
-    EXPECT_EQ(nullptr, h.Object()->m_pThreadCallback);
-    EXPECT_EQ(nullptr, h.Object()->m_hEvent);
-}
-
-TEST(ReportEnding, ResultPageByInstallationWorkAndNoSendWithoutAPage)
-{
-    struct Row {
-        const char *resUrl1, *resFrm1, *resUrl2, *resFrm2, *script, *turl, *frame, *why;
-    } rows[] = {
-        { "http://r1", "frame1", "http://r2", "frame2", "[INSTALL]\n[DL]\n[END]\n", "http://r1", "frame1",
-          "a [DL] header with no test holding: installed" },
-        { "http://r1", "", "http://r2", "f2", "[END]\n", "http://r2", "f2", "nothing installed" },
-        { "", "f1", "http://r2", "", "[INSTALL]\n[DL]\n[END]\n", "", "", "installed, but RESURL1 is empty" },
-    };
-    for (const Row &r : rows) {
-        SCOPED_TRACE(r.why);
+    ForEachCase(VUR_SCRIPT_DATA "/cases.txt", 30, [](const DataCase &c) {
         InstallerHarness h;
-        h.Set("RESURL1", r.resUrl1);
-        h.Set("RESFRM1", r.resFrm1);
-        h.Set("RESURL2", r.resUrl2);
-        h.Set("RESFRM2", r.resFrm2);
-        Calls expected = ReportCalls(r.turl, r.frame);
-        expected.push_back("CmptOut");
-        EXPECT_EQ(expected, RunToEnd(h, r.script));
-    }
+        EXPECT_EQ(Expand(c.expected), RunCase(c.body, h));
+    });
 }
 
-TEST(TextLine, NumberAndTextSplitAtTheFirstSemicolon)
+// The failed copy's report names the destination as written; the download
+// table's 256-byte entry keeps the downloaded file's path.
+TEST(ScriptCases, DestinationTooLongForItsBufferFailsWithoutBeingCut)
 {
     InstallerHarness h;
-    Calls calls = RunToEnd(h, "[TEXT]\n12;a;b\nhello\n7\n-3;\n;x\n 5 ;  t  \n[END]\n");
-    Calls expected = Concat(Text("a;b", "12"), Text("", "0"));
-    expected = Concat(expected, Text("", "7"));
-    expected = Concat(expected, Text("", "-3"));
-    expected = Concat(expected, Text("x", "0"));
-    expected = Concat(expected, Text("  t", "5"));   // fields are not trimmed again
-    expected = Concat(expected, ReportCalls("", ""));
-    expected.push_back("CmptOut");
-    EXPECT_EQ(expected, calls);
-}
-
-TEST(LineReader, LineEndsBlanksAndCommentsReadTheSame)
-{
-    const char *scripts[] = {
-        "[TEXT]\r\n1;a\r\n2;b//c\r\n[END]\r\n",
-        "[TEXT]\n1;a\n2;b//c\n[END]\n",
-        "[TEXT]\r1;a\r2;b//c\r[END]",
-        "\n\n  \r\n[TEXT]\n\n   \n1;a\n// comment\n   // indented comment\n//\n2;b//c\n\r\n[END]\n",
-        "  [TEXT]  \n  1;a  \n2;b//c\n  [END]",
-    };
-    Calls expected = Concat(Text("a", "1"), Text("b//c", "2"));
-    expected = Concat(expected, ReportCalls("", ""));
-    expected.push_back("CmptOut");
-    for (size_t i = 0; i < sizeof scripts / sizeof scripts[0]; i++) {
-        SCOPED_TRACE(i);
-        InstallerHarness h;
-        EXPECT_EQ(expected, RunToEnd(h, scripts[i]));
-    }
-}
-
-TEST(LineReader, HeadersAreWholeLinesInAnyCase)
-{
-    InstallerHarness h;
-    Calls calls = RunToEnd(h,
-        "1;before any header\n"
-        "[install]\n"
-        "2;in install\n"
-        "[Text]\n"
-        "3;shown\n"
-        "\t[END]\n"             // a tab is not trimmed: a content line
-        "[END] now\n"           // a header with more on its line is content
-        "[end]\n"
-        "4;after end\n");
-    Calls expected = Concat(Text("shown", "3"), Text("", "0"));
-    expected = Concat(expected, Text("", "0"));
-    expected = Concat(expected, ReportCalls("", ""));
-    expected.push_back("CmptOut");
-    EXPECT_EQ(expected, calls);
-}
-
-TEST(LineReader, ANulByteEndsTheText)
-{
-    InstallerHarness h;
-    std::string script("[TEXT]\n1;a\n", 11);
-    script += std::string(1, '\0') + "2;b\n[END]\n";
-    Calls calls = RunToEnd(h, script);
-    ASSERT_GE(calls.size(), 3u);
-    EXPECT_EQ(Text("a", "1"), Calls(calls.begin(), calls.begin() + 3));
-    EXPECT_FALSE(h.host.Has("SetParameter TEXTMSG=b"));
-}
-
-// Our choice for a script whose text ends without [END]: the run ends as if
-// the [END] line had been read (script deleted, report sent, server ends).
-TEST(LineReader, MissingEndLineEndsLikeEnd)
-{
-    for (const char *script : { "[TEXT]\n1;a", "[TEXT]\n1;a\n\n  \n", "", "  \r\n" }) {
-        SCOPED_TRACE(script);
-        InstallerHarness h;
-        h.Set("RESURL2", "http://r2");
-        std::string path = h.Start(script);
-        ASSERT_TRUE(h.WaitForQuit(5000)) << "the run must not spin";
-        EXPECT_TRUE(h.host.Has("ExecuteCmd SEND"));
-        EXPECT_TRUE(h.host.Has("CmptOut"));
-        EXPECT_FALSE(FileExists(path));
-    }
+    std::string name(300, 'n');
+    Calls calls = RunCase("@ download 1\n[DL]\nhttp://x/a\n[ACTIONS]\nCOPY:1;" + name + "\n[END]\n", h);
+    EXPECT_NE(calls.end(), std::find(calls.begin(), calls.end(), "SetParameter DSTFILE=" + name));
+    EXPECT_NE(calls.end(), std::find(calls.begin(), calls.end(), "SetParameter NUMERR=3"));
+    EXPECT_EQ(h.dir / "dl1.tmp", h.Object()->m_aDownloads[0].szPath);
 }
 
 TEST(ScriptLoading, LoadingClearsInstalledAndAfterTheEndANewScriptCanCome)
@@ -165,8 +141,7 @@ TEST(ScriptLoading, LoadingClearsInstalledAndAfterTheEndANewScriptCanCome)
     EXPECT_TRUE(h.host.Has("SetParameter TURL=http://r1"));
     h.host.Take();
     h.host.ResetQuit();
-    EXPECT_EQ(SECTION_NONE, h.Object()->m_nSection);
     h.Start("[END]\n");
     ASSERT_TRUE(h.WaitForQuit());
-    EXPECT_TRUE(h.host.Has("SetParameter TURL=http://r2")) << "m_bInstalled starts at 0 for each script";
+    EXPECT_TRUE(h.host.Has("SetParameter TURL=http://r2")) << "installed starts at 0 for each script";
 }

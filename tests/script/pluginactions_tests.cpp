@@ -1,46 +1,14 @@
 // Program and plug-in commands through the in-process host, with the
-// plug-in folder table filled by the test: the patch list grammar, where
-// copies land, a copy failing half way, the index list of COPYPLUGIN, and a
-// stop while EXEC waits. COPYPLUGIN closing the browsers and the relaunch
-// run end to end.
+// plug-in folder table filled by the test (the patch list grammar is in
+// texthelpers.txt, COPYPLUGIN's index list in cases.txt): where copies
+// land, a copy failing half way, and a stop while EXEC waits. The closing
+// of browsers is tested in tests/browser.
 #include "script/actions.h"
 #include "support/harness.h"
 #include "support/testmain.h"
 #include <gtest/gtest.h>
 
 typedef std::vector<std::string> Calls;
-
-TEST(PatchList, WritesPairsInsideTheBufferAndLeavesTheListAsItIs)
-{
-    static const struct {
-        const char *pszList;
-        const char *pszExpected;    // the 8 bytes afterwards, as hex
-    } s_cases[] = {
-        { "1;9090;7;FFEE", "00909000000000FF" },         // the byte past the end is not written
-        { "0;ABC", "AB00000000000000" },                 // a last digit alone is ignored
-        { "3;;4;11", "0000000011000000" },               // empty bytes write nothing
-        { "2;aB;5;c0", "0000AB0000C00000" },
-        { "8;11", "0000000000000000" },                   // at the end
-        { "FFFFFFFF;1122", "0000000000000000" },          // an offset that would wrap to 0
-        { ";77", "7700000000000000" },                    // an empty offset is 0
-        { "5", "0000000000000000" },                      // no ';': the list is over
-        { "6;1;", "0000000000000000" },                   // one digit: nothing
-    };
-    for (const auto &c : s_cases) {
-        SCOPED_TRACE(c.pszList);
-        BYTE ab[9];
-        memset(ab, 0, 8);
-        ab[8] = 0xbd;           // sentinel past the buffer
-        std::string list = c.pszList;
-        ApplyPatchList(ab, 8, list.c_str());
-        char szHex[17];
-        for (int i = 0; i < 8; i++)
-            wsprintfA(szHex + 2 * i, "%02X", ab[i]);
-        EXPECT_EQ(std::string(c.pszExpected), szHex);
-        EXPECT_EQ(0xbd, ab[8]);
-        EXPECT_EQ(std::string(c.pszList), list) << "the same list serves every folder";
-    }
-}
 
 class PluginActions : public testing::Test {
 protected:
@@ -138,15 +106,6 @@ TEST_F(PluginActions, DestinationLongerThanItsBufferFailsWithoutBeingCut)
     EXPECT_TRUE(h.host.Has("SetParameter DSTFILE=" + name)) << "the name from the line is reported";
     EXPECT_TRUE(h.host.Has("SetParameter NUMERR=10"));
     EXPECT_EQ(1u, h.dialogs.Take().size());
-}
-
-TEST_F(PluginActions, CopyPluginWithAnEmptyTableClosesNothingButStillTestsItsIndexes)
-{
-    std::string one = Downloaded("one.bin", "1"), two = Downloaded("two.bin", "2");
-    Run("COPYPLUGIN:1;a;b;c;d;2;9;2\nCOPYPLUGIN:1;a\nCOPYPLUGIN:1\n", { one, two });
-    EXPECT_EQ((Calls{ "9 | Installer - Copyplugin file : index trop grand !" }), h.dialogs.Take())
-        << "no closing notice; the bad index in the middle is shown and the list goes on";
-    EXPECT_TRUE(h.host.Has("CmptOut")) << "no relaunch: the report ending";
 }
 
 // A program that waits until the test lets it go.

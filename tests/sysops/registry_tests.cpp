@@ -37,36 +37,6 @@ protected:
     }
 };
 
-TEST(SplitRegistryPath, Table)
-{
-    static const struct {
-        const char *pszPath;
-        HKEY hExpected;               // NULL: no key
-        const char *pszSubKey;
-    } s_aCases[] = {
-        {"HKEY_LOCAL_MACHINE\\Software\\VUR", HKEY_LOCAL_MACHINE, "Software\\VUR"},
-        {"HKEY_USERS\\.DEFAULT\\Software", HKEY_USERS, ".DEFAULT\\Software"},
-        {"HKEY_CLASSES_ROOT\\CLSID", HKEY_CLASSES_ROOT, "CLSID"},
-        {"HKEY_CURRENT_USER/Software", HKEY_CURRENT_USER, "Software"},   // separator unseen
-        // The first name of the list found anywhere decides.
-        {"HKEY_LOCAL_MACHINE\\Software\\HKEY_CLASSES_ROOT\\CLSID", HKEY_CLASSES_ROOT, "CLSID"},
-        {"HKEY_USERS\\HKEY_CURRENT_USER\\x", HKEY_CURRENT_USER, "x"},
-        // A root name that ends the path names the root itself.
-        {"HKEY_CURRENT_USER", HKEY_CURRENT_USER, ""},
-        {"HKEY_USERSX", HKEY_USERS, ""},
-        {"HKLM\\Software\\VUR", NULL, NULL},
-        {"hkey_local_machine\\Software\\VUR", NULL, NULL},
-        {"HKEY_CURRENT_CONFIG\\Software", NULL, NULL},
-    };
-    for (const auto &c : s_aCases) {
-        SCOPED_TRACE(c.pszPath);
-        const char *pszSubKey = "sentinel";
-        EXPECT_EQ(c.hExpected, SplitRegistryPath(c.pszPath, &pszSubKey));
-        EXPECT_STREQ(c.pszSubKey, pszSubKey);
-    }
-    EXPECT_EQ(nullptr, SplitRegistryPath(NULL, NULL));
-}
-
 TEST_F(RegistryTest, WritesCreateMissingKeysAndReadsGoToTheOneBuffer)
 {
     std::string path = std::string(s_szPath) + "\\x\\y";

@@ -1,106 +1,73 @@
-// VersionTextAtLeast on texts, FileVersionAtLeast and the copy by version
-// on libraries whose version resources windres built from versionres.rc.
+// FileVersionAtLeast on libraries whose version resources windres built
+// from versionres.rc, and the copies by version and by date.
 #include "sysops/versioncompare.h"
 #include "sysops/conditionalcopy.h"
 #include "sysops/filecopy.h"
+#include "sysops/filedatecompare.h"
 #include "sysopsfixtures.h"
 #include <gtest/gtest.h>
 #include <string.h>
 
-TEST(VersionTextAtLeast, Table)
+// FileVersionAtLeast where the copy by version run end to end does not
+// reach, and the two conditional copies' failures and time resolution.
+TEST(FileVersionAtLeast, TranslationsLimitsAndConditionalCopies)
 {
-    static const struct {
-        const char *pszA, *pszB;
-        UINT uExpected;
-    } s_aCases[] = {
-        {"1, 0, 1, 5", "1, 0, 1, 5", 1},
-        {"1, 0, 1, 5", "1, 0, 2, 0", 0},
-        {"1, 2, 0, 0", "1, 0, 9, 9", 1},          // the first field that differs decides
-        {"1, 0, 9, 9", "1, 2, 0, 0", 0},
-        {"2,0,0,0", "10,0,0,0", 0},               // numbers, not text
-        {"4, 0, 0, 950 (build)", "4, 0, 0, 950", 1}, // text after the fourth number
-        {"4, 0, 0, 950 (build)", "4, 0, 0, 951", 0},
-        {"1x, 0y, 1z, 5w", "1, 0, 1, 5", 1},      // anything after the digits is ignored
-        {"1, 0, 1, 5, 7", "1, 0, 1, 5", 1},       // a fourth comma ends field 4's digits
-        {"2147483647, 0, 0, 0", "-2147483648, 0, 0, 0", 1},   // signed
-        {", , , ", "0, 0, 0, 0", 1},              // empty fields read as 0
-        // Fewer than three commas: not at least, and nothing is written.
-        {"1.0.1.5", "1, 0, 1, 5", 0},
-        {"1, 0, 1, 5", "1.0.1.5", 0},
-        {"9, 9, 9", "1, 0, 1, 5", 0},
-        {"", "", 0},
-    };
-    for (const auto &c : s_aCases) {
-        SCOPED_TRACE(std::string(c.pszA) + " against " + c.pszB);
-        // Sentinel-filled buffers: both must be exactly as they were.
-        char abA[32], abB[32];
-        memset(abA, 0xbd, sizeof abA);
-        memset(abB, 0xbd, sizeof abB);
-        memcpy(abA, c.pszA, strlen(c.pszA) + 1);
-        memcpy(abB, c.pszB, strlen(c.pszB) + 1);
-        std::string a(abA, sizeof abA), b(abB, sizeof abB);
-        EXPECT_EQ(c.uExpected, VersionTextAtLeast(abA, abB));
-        EXPECT_EQ(a, std::string(abA, sizeof abA)) << "a changed";
-        EXPECT_EQ(b, std::string(abB, sizeof abB)) << "b changed";
-    }
-    char szA[] = "1, 0, 1, 5";
-    EXPECT_EQ(0u, VersionTextAtLeast(NULL, szA));
-    EXPECT_EQ(0u, VersionTextAtLeast(szA, NULL));
-    // b inside a: each text is put back before the other is cut.
-    char szLong[] = "3, 1, 2, 1, 2";
-    EXPECT_EQ(1u, VersionTextAtLeast(szLong, szLong + 3));
-    EXPECT_STREQ("3, 1, 2, 1, 2", szLong);
-}
-
-// Each row also runs the copy by version over a copy of the file: it
-// replaces exactly the files that are not at least the wanted version.
-TEST(FileVersionAtLeast, TableWithTheCopyByVersion)
-{
-    TempDir dir;
-    std::string source = dir / "download.dl_", dest = dir / "installed.dll";
-    ASSERT_TRUE(WriteFileBytes(source, FileText(FixturePath("small.bin_"))));
     static const struct {
         const char *pszFile, *pszWanted;
         const char *pszTranslation;   // NULL: the default 040904E4
         UINT uExpected;
     } s_aCases[] = {
-        {"ver_us_1015.dll", "1, 0, 1, 5", NULL, 1},
-        {"ver_us_1015.dll", "1, 0, 1, 4", NULL, 1},
-        {"ver_us_1015.dll", "1, 0, 2, 0", NULL, 0},
         {"ver_us_1015.dll", "9, 9, 9, 9", NULL, 0},          // not the numeric FILEVERSION
         {"ver_us_1015.dll", "1, 0, 1, 5", "040904E4", 1},
-        {"ver_us_1015.dll", "1, 0, 1, 5", "040C04E4", 0},    // string only under 040904E4
-        {"ver_fr_2000.dll", "2, 0, 0, 0", "040C04E4", 1},
-        {"ver_fr_2000.dll", "1, 0, 0, 0", NULL, 0},          // no 040904E4 string
-        {"registers.dll", "0, 0, 0, 0", NULL, 0},            // no version resource
         {"large.bin", "0, 0, 0, 0", NULL, 0},                // not a module at all
-        {"missing.dll", "0, 0, 0, 0", NULL, 0},
+        {NULL, "0, 0, 0, 0", NULL, 0},
     };
     for (const auto &c : s_aCases) {
-        SCOPED_TRACE(std::string(c.pszFile) + " / " + c.pszWanted + " / " + (c.pszTranslation ? c.pszTranslation : "-"));
+        SCOPED_TRACE(std::string(c.pszFile ? c.pszFile : "(null)") + " / " + c.pszWanted);
         char szWanted[64];
         strcpy(szWanted, c.pszWanted);
-        EXPECT_EQ(c.uExpected, FileVersionAtLeast(FixturePath(c.pszFile).c_str(), szWanted, c.pszTranslation));
-        DeleteFileA(dest.c_str());
-        CopyFileA(FixturePath(c.pszFile).c_str(), dest.c_str(), FALSE);
-        EXPECT_EQ(1u, CopyIfOlderVersion(source.c_str(), dest.c_str(), szWanted, c.pszTranslation));
-        EXPECT_EQ(!c.uExpected, FileText(dest) == FileText(FixturePath("small.bin"))) << "copied";
+        EXPECT_EQ(c.uExpected, FileVersionAtLeast(c.pszFile ? FixturePath(c.pszFile).c_str() : NULL, szWanted,
+                                                  c.pszTranslation));
         EXPECT_STREQ(c.pszWanted, szWanted);
     }
-    // Only a failed copy gives 0, with the copy's result.
-    char szWanted[] = "1, 0, 2, 0";
-    EXPECT_EQ(0u, CopyIfOlderVersion(source.c_str(), (dir / "nofolder\\x.dll").c_str(), szWanted, NULL));
-    EXPECT_GT(0, g_lLastCopyResult);
-    strcpy(szWanted, "1, 0, 1, 5");
-    EXPECT_EQ(0u, FileVersionAtLeast(NULL, szWanted, NULL));
-
     // The query path "\StringFileInfo\" + translation + "\FileVersion" is
     // built in 256 bytes: a translation of up to 227 characters fits, a
     // longer one is refused rather than cut. Backslashes after the
     // translation name the same string to VerQueryValueA, so the longest
     // translation that fits still finds it.
+    char szWanted[] = "1, 0, 1, 5";
     std::string path = FixturePath("ver_us_1015.dll"), fits = "040904E4" + std::string(227 - 8, '\\');
     EXPECT_EQ(1u, FileVersionAtLeast(path.c_str(), szWanted, fits.c_str())) << "227 characters";
     EXPECT_EQ(0u, FileVersionAtLeast(path.c_str(), szWanted, (fits + "\\").c_str())) << "228 characters";
     EXPECT_EQ(0u, FileVersionAtLeast(path.c_str(), szWanted, std::string(100000, '4').c_str())) << "100000";
+
+    // Only a failed copy gives 0, with the copy's result.
+    TempDir dir;
+    std::string source = dir / "download.dl_", dest = dir / "installed.dll";
+    ASSERT_TRUE(WriteFileBytes(source, FileText(FixturePath("small.bin_"))));
+    EXPECT_EQ(0u, CopyIfOlderVersion(source.c_str(), (dir / "nofolder\\x.dll").c_str(), szWanted, NULL));
+    EXPECT_GT(0, g_lLastCopyResult);
+    // Dates compare to the 100 ns: a source that much newer is copied.
+    ASSERT_TRUE(WriteFileBytes(dest, "installed"));
+    FILETIME ftDest = MakeUtcTime(2000, 1, 1, 12, 0, 0), ftSource = U64ToFileTime(FileTimeToU64(ftDest) + 1);
+    ASSERT_TRUE(WriteFileTimes(dest, NULL, &ftDest));
+    ASSERT_TRUE(WriteFileTimes(source, NULL, &ftDest));
+    EXPECT_EQ(1u, FileNotNewer(source.c_str(), dest.c_str()));
+    ASSERT_TRUE(WriteFileTimes(source, NULL, &ftSource));
+    EXPECT_EQ(0u, FileNotNewer(source.c_str(), dest.c_str()));
+    // Share mode 0: a file held open counts as unreadable, and so does one
+    // file given twice (the second open meets the first). A destination that
+    // cannot be compared is copied over, and here the copy fails.
+    EXPECT_EQ(0u, FileNotNewer(NULL, dest.c_str()));
+    EXPECT_EQ(0u, FileNotNewer(dest.c_str(), dest.c_str()));
+    HANDLE hHeld = CreateFileA(dest.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+    EXPECT_EQ(0u, FileNotNewer(dest.c_str(), source.c_str()));
+    UINT r = CopyIfNewerDate(source.c_str(), dest.c_str());
+    LONG lResult = g_lLastCopyResult;
+    CloseHandle(hHeld);
+    EXPECT_EQ(0u, r) << "held destination";
+    EXPECT_GT(0, lResult) << "held destination";
+    EXPECT_EQ("installed", FileText(dest));
+    EXPECT_EQ(1u, CopyIfNewerDate(source.c_str(), dest.c_str()));
+    EXPECT_EQ(FileText(FixturePath("small.bin")), FileText(dest)) << "copied once free";
 }

@@ -1,4 +1,4 @@
-// Reading the tools tests' data cases.
+// Reading the tests' data cases and tables.
 #include "casefiles.h"
 #include "support/testfiles.h"
 #include <stdlib.h>
@@ -17,10 +17,10 @@ static std::string Unescape(const std::string &text)
     return out;
 }
 
-std::vector<DataCase> ReadDataCases(const std::string &name)
+std::vector<DataCase> ReadDataCases(const std::string &path)
 {
     std::string text;
-    ReadFileBytes(std::string(VUR_TOOLS_CASES_DIR) + "/" + name, &text);
+    ReadFileBytes(path, &text);
     std::vector<DataCase> cases;
     bool bExpected = false;
     for (const std::string &line : SplitLines(text)) {
@@ -38,4 +38,21 @@ std::vector<DataCase> ReadDataCases(const std::string &name)
         }
     }
     return cases;
+}
+
+std::vector<std::vector<std::string>> ReadTable(const std::string &path)
+{
+    std::string text;
+    ReadFileBytes(path, &text);
+    std::vector<std::vector<std::string>> rows;
+    for (const std::string &line : SplitLines(text)) {
+        if (line.empty() || line[0] == '#')
+            continue;
+        rows.emplace_back();
+        for (size_t start = 0, end = 0; end != std::string::npos; start = end + 1) {
+            end = line.find('|', start);
+            rows.back().push_back(Unescape(line.substr(start, end == std::string::npos ? end : end - start)));
+        }
+    }
+    return rows;
 }

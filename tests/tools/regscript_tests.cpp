@@ -22,13 +22,10 @@ static std::vector<std::string> Words(const std::string &line)
 
 TEST(Regscript, EachCasePrintsItsTranscript)
 {
-    std::vector<DataCase> cases = ReadDataCases("regcases.txt");
-    ASSERT_GE(cases.size(), 6u);
     char szPrevious[MAX_PATH];
     GetCurrentDirectoryA(sizeof szPrevious, szPrevious);
     ASSERT_TRUE(SetCurrentDirectoryA((std::string(VUR_TOOLS_CASES_DIR) + "/regcases").c_str()));
-    for (const DataCase &c : cases) {
-        SCOPED_TRACE(c.title);
+    ForEachCase(VUR_TOOLS_CASES_DIR "/regcases.txt", 6, [](const DataCase &c) {
         DeleteKeyTree(HKEY_CURRENT_USER, s_szTestKey);
         std::string out;
         for (const std::string &command : SplitLines(c.body)) {
@@ -42,6 +39,6 @@ TEST(Regscript, EachCasePrintsItsTranscript)
         EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\VUR regscript scratch", 0, KEY_READ, &hKey))
             << "the scratch tree is gone";
         DeleteKeyTree(HKEY_CURRENT_USER, s_szTestKey);
-    }
+    });
     SetCurrentDirectoryA(szPrevious);
 }

@@ -4,12 +4,10 @@
 #include "lint.h"
 #include "plan.h"
 #include "vurlint.h"
-#include "host/installer.h"
 #include "support/harness.h"
 #include "support/installfolder.h"
 #include "support/testfiles.h"
 #include <gtest/gtest.h>
-#include <memory>
 
 static std::string Diagnostics(const std::string &script)
 {
@@ -23,12 +21,9 @@ static std::string Diagnostics(const std::string &script)
 
 TEST(Vurlint, EachScriptGivesItsDiagnostics)
 {
-    std::vector<DataCase> cases = ReadDataCases("lintcases.txt");
-    ASSERT_GE(cases.size(), 10u);
-    for (const DataCase &c : cases) {
-        SCOPED_TRACE(c.title);
+    ForEachCase(VUR_TOOLS_CASES_DIR "/lintcases.txt", 10, [](const DataCase &c) {
         EXPECT_EQ(SplitLines(c.expected), SplitLines(Diagnostics(c.body)));
-    }
+    });
 }
 
 TEST(Vurlint, ExitCodesAndSummary)
@@ -61,34 +56,22 @@ TEST(Vurlint, ExitCodesAndSummary)
     EXPECT_EQ("vurlint: 3 files, 1 error, 1 warning, 0 notes", SplitLines(out).back());
 }
 
-// Whether the product's test code evaluates [REGISTRY] lines in this build.
-static bool RegistryTestsEvaluate()
-{
-    std::unique_ptr<Installer> pObject(new Installer());
-    char szLine[] = "HKEY_CURRENT_USER\\Software";
-    pObject->m_nTestKind = TESTKIND_REGISTRY;
-    pObject->m_pLine = szLine;
-    LONG bSkipTest = 0;
-    pObject->RunTestLine(&bSkipTest);
-    return pObject->m_bTestResult == 1;
-}
-
-static void RunPlanCases(bool bEvaluated)
+// One unit's [REGISTRY] test holds on this prefix, another's does not.
+TEST(VurlintPlan, EachScriptGivesItsPlan)
 {
     InstallFolderValue folder("C:\\VUR plan");
-    for (const DataCase &c : ReadDataCases("plancases.txt")) {
-        if ((c.title.compare(0, 17, "needs evaluation:") == 0) != bEvaluated)
-            continue;
-        SCOPED_TRACE(c.title);
+    HKEY hKey;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\VUR vurlint tests", 0, NULL, 0, KEY_ALL_ACCESS,
+                                             NULL, &hKey, NULL));
+    DWORD dwVersion = 2;
+    RegSetValueExA(hKey, "Version", 0, REG_DWORD, (const BYTE *)&dwVersion, sizeof dwVersion);
+    RegCloseKey(hKey);
+    ForEachCase(VUR_TOOLS_CASES_DIR "/plancases.txt", 2, [](const DataCase &c) {
         ScriptText text;
         text.SetText(c.body);
         EXPECT_EQ(SplitLines(c.expected), SplitLines(PlanScript(text, PlanOptions())));
-    }
-}
-
-TEST(VurlintPlan, EachScriptGivesItsPlan)
-{
-    RunPlanCases(false);
+    });
+    RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\VUR vurlint tests");
 }
 
 // The plan keeps the sections and skip flags as the interpreter does: the
@@ -121,19 +104,4 @@ TEST(VurlintPlan, ListsTheTextsThatARealRunShows)
         EXPECT_FALSE(planned.empty());
         EXPECT_EQ(shown, planned);
     }
-}
-
-// One unit's [REGISTRY] test holds on this prefix, another's does not.
-TEST(VurlintPlan, UnitsWhoseTestHoldsAreSkipped)
-{
-    if (!RegistryTestsEvaluate())
-        GTEST_SKIP() << "needs the [TEST] section's evaluation (RunTestLine leaves [REGISTRY] lines unevaluated in this build)";
-    HKEY hKey;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\VUR vurlint tests", 0, NULL, 0, KEY_ALL_ACCESS,
-                                             NULL, &hKey, NULL));
-    DWORD dwVersion = 2;
-    RegSetValueExA(hKey, "Version", 0, REG_DWORD, (const BYTE *)&dwVersion, sizeof dwVersion);
-    RegCloseKey(hKey);
-    RunPlanCases(true);
-    RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\VUR vurlint tests");
 }

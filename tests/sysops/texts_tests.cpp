@@ -1,0 +1,69 @@
+// Texts the sysops functions read: dates, versions and registry paths, as
+// rows of texts.txt, each text in a sentinel-filled buffer so that a write
+// past its NUL shows.
+#include "casefiles.h"
+#include "sysops/datetext.h"
+#include "sysops/registry.h"
+#include "sysops/versioncompare.h"
+#include "sysopsfixtures.h"
+#include <gtest/gtest.h>
+#include <string.h>
+
+// A text (of fewer than 80 bytes) copied into 80 bytes of 0xbd.
+struct Buffer {
+    char ab[80];
+    explicit Buffer(const std::string &text)
+    {
+        memset(ab, 0xbd, sizeof ab);
+        memcpy(ab, text.c_str(), text.size() + 1);
+    }
+    std::string Bytes() const { return std::string(ab, sizeof ab); }
+};
+
+// What the row's call gives, as texts.txt writes it, and what it changed.
+static std::string Call(const std::vector<std::string> &row)
+{
+    const std::string &fn = row[0];
+    bool bNullA = row[2] == "~", bNullB = row.size() > 3 && row[3] == "~";
+    Buffer a(bNullA ? "" : row[2]), b(row.size() > 3 && !bNullB ? row[3] : "");
+    std::string aBefore = a.Bytes(), bBefore = b.Bytes(), changed;
+    if (fn == "ParseDateText") {
+        // Only the five separators of a text of the format become NULs.
+        if (row[2].size() >= 17) {
+            for (size_t i : { 2, 5, 10, 13, 16 })
+                aBefore[i] = '\0';
+        }
+        FILETIME ft = U64ToFileTime(0x1111111111111111ull);
+        ParseDateText(a.ab, &ft);
+        changed = FileTimeText(ft);
+    } else if (fn == "VersionTextAtLeast") {
+        changed = std::to_string(VersionTextAtLeast(bNullA ? NULL : a.ab, bNullB ? NULL : b.ab));
+    } else if (fn == "SplitRegistryPath") {
+        const char *pszSubKey = "sentinel";
+        HKEY hRoot = SplitRegistryPath(bNullA ? NULL : a.ab, &pszSubKey);
+        const char *const apszRoots[] = { "HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE", "HKEY_USERS" };
+        changed = !hRoot && !pszSubKey ? "none" : (ULONG_PTR)hRoot - (ULONG_PTR)HKEY_CLASSES_ROOT < 4
+            ? apszRoots[(ULONG_PTR)hRoot - (ULONG_PTR)HKEY_CLASSES_ROOT] + std::string(" ") + (pszSubKey ? pszSubKey : "(null)")
+            : "another key";
+    }
+    return changed + (a.Bytes() != aBefore || b.Bytes() != bBefore ? " (a text was changed)" : "");
+}
+
+TEST(SysopsTexts, EachCallGivesItsValue)
+{
+    std::vector<std::vector<std::string>> rows = ReadTable(VUR_SYSOPS_DATA "/texts.txt");
+    ASSERT_GE(rows.size(), 40u);
+    for (const std::vector<std::string> &row : rows)
+        EXPECT_EQ(row[1], Call(row)) << row[0] << "(" << row[2] << (row.size() > 3 ? ", " + row[3] : "") << ")";
+
+    FILETIME ft = U64ToFileTime(1);
+    ParseDateText(NULL, &ft);
+    EXPECT_EQ(0u, FileTimeToU64(ft)) << "no text gives no time";
+    char szText[] = "25/12/1999 14:30:00";
+    ParseDateText(szText, NULL);             // nowhere to write: nothing happens
+    // b inside a: each text is put back before the other is cut.
+    char szLong[] = "3, 1, 2, 1, 2";
+    EXPECT_EQ(1u, VersionTextAtLeast(szLong, szLong + 3));
+    EXPECT_STREQ("3, 1, 2, 1, 2", szLong);
+    EXPECT_EQ(nullptr, SplitRegistryPath(NULL, NULL));
+}
