@@ -1,8 +1,9 @@
 // Program and plug-in commands through the in-process host, with the
 // plug-in folder table filled by the test (the patch list grammar is in
 // texthelpers.txt, COPYPLUGIN's index list in cases.txt): where copies
-// land, a copy failing half way, and a stop while EXEC waits. The closing
-// of browsers is tested in tests/browser.
+// land, a destination too long, and a stop while EXEC waits. A copy failing
+// half way, the closing of browsers and the relaunch run end to end in
+// tests/e2e (copyplugin-*).
 #include "script/actions.h"
 #include "support/harness.h"
 #include "support/testmain.h"
@@ -69,32 +70,6 @@ TEST_F(PluginActions, CopiesLandUnderTheRightNamesInEveryFolder)
     }
     EXPECT_TRUE(h.host.Has("CmptOut")) << "COPYPLUGIN2 closes nothing and the report ends the script";
     EXPECT_TRUE(h.dialogs.Take().empty());
-}
-
-TEST_F(PluginActions, CopyFailingInTheSecondOfThreeFoldersStopsThere)
-{
-    Folders({ "a", "b", "c" });
-    std::string one = Downloaded("one.bin", "new");
-    std::string held = h.dir / "b\\np.dll";
-    WriteFileBytes(held, "old");
-    HANDLE hHeld = CreateFileA(held.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
-    ASSERT_NE(INVALID_HANDLE_VALUE, hHeld);
-    Run("COPYPLUGIN2:1\n", { one });
-    CloseHandle(hHeld);
-    EXPECT_EQ("new", Content(h.dir / "a\\np.dll"));
-    EXPECT_EQ("old", Content(held));
-    EXPECT_EQ("(none)", Content(h.dir / "c\\np.dll")) << "folders after the failure are left";
-    Calls calls = h.host.Calls();
-    ASSERT_GE(calls.size(), 7u);
-    EXPECT_EQ((Calls{ "SetParameter SRCFILE=" + one, "SetParameter DSTFILE=" + held, "SetParameter APPID=0",
-                      "SetParameter JOBID=0", "SetParameter NUMERR=10", "ExecuteCmd SEND" }),
-              Calls(calls.end() - 6, calls.end()));
-    Calls boxes = h.dialogs.Take();
-    ASSERT_EQ(1u, boxes.size());
-    EXPECT_EQ(0u, boxes[0].find("VUR - Installer | Impossible de copier le fichier " + one + " vers " + held +
-                                " (erreur -")) << boxes[0];
-    EXPECT_NE(std::string::npos, boxes[0].find("). V\xE9rifiez que le fichier destination n'est pas en lecture seule"))
-        << boxes[0];
 }
 
 TEST_F(PluginActions, DestinationLongerThanItsBufferFailsWithoutBeingCut)
