@@ -6,6 +6,7 @@
 #include "host/bstr.h"
 #include "installer_h.h"
 #include <ocidl.h>
+#include <algorithm>
 
 namespace {
 
@@ -25,17 +26,14 @@ public:
         if (pInstaller)
             pInstaller->Release();
     }
-    void Set(const char *pszName, const std::string &value)
+    // "NAME=VALUE" sets a parameter, "NAME" sends a command.
+    void Send(const std::string &call)
     {
-        BSTR bstrName = ToBstr(pszName), bstrValue = ToBstr(value.c_str());
-        EXPECT_EQ(S_OK, pInstaller->SetParameter(bstrName, bstrValue)) << pszName;
+        size_t eq = call.find('=');
+        BSTR bstrName = ToBstr(call.substr(0, eq).c_str());
+        BSTR bstrValue = eq == std::string::npos ? NULL : ToBstr(call.substr(eq + 1).c_str());
+        EXPECT_EQ(S_OK, bstrValue ? pInstaller->SetParameter(bstrName, bstrValue) : pInstaller->ExecuteCmd(bstrName)) << call;
         SysFreeString(bstrValue);
-        SysFreeString(bstrName);
-    }
-    void Command(const char *pszName)
-    {
-        BSTR bstrName = ToBstr(pszName);
-        EXPECT_EQ(S_OK, pInstaller->ExecuteCmd(bstrName)) << pszName;
         SysFreeString(bstrName);
     }
     HRESULT hr = E_FAIL;
@@ -49,26 +47,13 @@ class ServerLifetime : public RealServerTest {};
 
 TEST_F(ServerLifetime, TrayWindowCancelEndsServersStartedWithoutAMatchingSwitch)
 {
-    // Each of these command lines serves; the tray window's IDCANCEL ends it.
-    TempDir dir;
-    std::string hyphenFolder = dir / "vur-server";
-    CreateDirectoryA(hyphenFolder.c_str(), NULL);
-    std::string hyphenCopy = hyphenFolder + "\\installer.exe";
-    ASSERT_TRUE(CopyFileA(ServerExePath().c_str(), hyphenCopy.c_str(), FALSE));
-    const struct {
-        std::string program;
-        const char *pszArgs;
-    } cases[] = {
-        { ServerExePath(), "" },
-        { ServerExePath(), "-Embedding" },
-        { ServerExePath(), "/RegServer " },
-        { ServerExePath(), "-regserver now" },
-        { hyphenCopy, "" },
-    };
-    for (size_t i = 0; i < sizeof cases / sizeof cases[0]; i++) {
-        SCOPED_TRACE(std::string(cases[i].program) + " " + cases[i].pszArgs);
+    // Each of these command lines serves (a '-' in the program's folder is
+    // among the command-line scan's own cases); the tray window's IDCANCEL
+    // ends it.
+    for (const char *pszArgs : { "", "-Embedding", "/RegServer ", "-regserver now" }) {
+        SCOPED_TRACE(pszArgs);
         ServerProcess server;
-        ASSERT_TRUE(server.Start(cases[i].program, cases[i].pszArgs));
+        ASSERT_TRUE(server.Start(ServerExePath(), pszArgs));
         HWND hwndTray = server.TrayWindow();
         ASSERT_NE(nullptr, hwndTray) << "the server shows its tray window";
         EXPECT_FALSE(IsWindowVisible(hwndTray));
@@ -79,10 +64,9 @@ TEST_F(ServerLifetime, TrayWindowCancelEndsServersStartedWithoutAMatchingSwitch)
 }
 
 // Releasing the last object leaves the server running, and its class
-// object serves the next one; then the cookie, the interfaces refused
-// across processes, GetParameter's null out value carried back by the type
-// library, and Unadvise with no install running ending the server.
-TEST_F(ServerLifetime, ReleaseLeavesItRunningUnadviseEndsIt)
+// object serves the next one; across processes the interfaces stay refused
+// and the type library carries GetParameter's null out value back.
+TEST_F(ServerLifetime, ReleaseLeavesItRunningAndTheProxyAnswersOnlyItsInterface)
 {
     ComServer server;
     ASSERT_EQ(S_OK, server.hr);
@@ -93,16 +77,12 @@ TEST_F(ServerLifetime, ReleaseLeavesItRunningUnadviseEndsIt)
     ASSERT_EQ(S_OK, CoCreateInstance(CLSID_Installer, NULL, CLSCTX_LOCAL_SERVER, IID_IDiagPMP2Cmpt,
                                      (void **)&server.pInstaller));
     EXPECT_EQ(std::vector<DWORD>{server.process.Id()}, RunningServers());
-    RecordingHost host;
-    unsigned long dwCookie = 0xdeadbeef;
-    EXPECT_EQ(S_OK, server.pInstaller->Advise(&host, &dwCookie));
-    EXPECT_EQ(0u, dwCookie) << "the cookie is always 0";
     for (const IID *piid : { &IID_IDispatch, &IID_IConnectionPointContainer }) {
         IUnknown *pUnk = (IUnknown *)(ULONG_PTR)0xbdbdbdbd;
         EXPECT_EQ(E_NOINTERFACE, server.pInstaller->QueryInterface(*piid, (void **)&pUnk));
         EXPECT_EQ(nullptr, pUnk);
     }
-    server.Set("FILE", "http://example.invalid/script.txt");
+    server.Send("FILE=http://example.invalid/script.txt");
     BSTR bstrName = ToBstr("FILE");
     BSTR bstrSentinel = SysAllocString(L"sentinel");
     BSTR bstrValue = bstrSentinel;
@@ -110,8 +90,8 @@ TEST_F(ServerLifetime, ReleaseLeavesItRunningUnadviseEndsIt)
     EXPECT_EQ(nullptr, bstrValue) << "GetParameter(FILE) gives the null BSTR";
     SysFreeString(bstrSentinel);
     SysFreeString(bstrName);
-    EXPECT_EQ(S_OK, server.pInstaller->Unadvise(dwCookie));
-    EXPECT_TRUE(server.process.WaitForEnd());
+    EXPECT_EQ(S_OK, server.pInstaller->ForceRemove());
+    EXPECT_TRUE(server.process.WaitForEnd()) << "ForceRemove ends it";
     EXPECT_EQ(0u, server.process.ExitCode());
 }
 
@@ -123,16 +103,15 @@ public:
     STDMETHODIMP ExecuteCmd(BSTR bstrName) override
     {
         HRESULT hr = RecordingHost::ExecuteCmd(bstrName);
-        if (BstrText(bstrName) == "SETMSG" && !m_bQuitSent && m_pServer) {
-            m_bQuitSent = true;
+        if (BstrText(bstrName) == "SETMSG" && m_pServer) {
             PostMessageA(m_hwndTray, WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0);
             m_bServerWaited = m_pServer->StillRunningAfter(1500);
+            m_pServer = NULL;
         }
         return hr;
     }
-    ServerProcess *m_pServer = NULL;
+    ServerProcess *m_pServer = NULL;    // until the quit is sent
     HWND m_hwndTray = NULL;
-    bool m_bQuitSent = false;
     bool m_bServerWaited = false;
 };
 
@@ -148,23 +127,18 @@ TEST_F(ServerLifetime, TrayQuitDuringAnInstallStopsTheRunBeforeTheServerEnds)
     ASSERT_NE(nullptr, host.m_hwndTray);
     unsigned long dwCookie = 0;
     server.pInstaller->Advise(&host, &dwCookie);
-    server.Set("RESURL2", "http://example.invalid/done");
     TempDir dir;
     std::string script = dir / "script.txt";
     WriteFileBytes(script, "[TEXT]\r\n1;one\r\n2;two\r\n3;three\r\n4;four\r\n[END]\r\n");
-    server.Set("FILE", script);
-    server.Command("INSTALL");
-    server.Set("DLPATH", script);
-    server.Command("DLDONE");
+    for (const std::string &call : std::vector<std::string>{ "RESURL2=http://example.invalid/done", "FILE=" + script,
+                                                             "INSTALL", "DLPATH=" + script, "DLDONE" })
+        server.Send(call);
 
     ASSERT_TRUE(host.PumpUntil([&] { return server.process.WaitForEnd(0); }, 20000)) << "the server ended";
     EXPECT_TRUE(host.m_bServerWaited) << "the server waited for the run that was inside a host call";
     EXPECT_EQ(0u, server.process.ExitCode()) << "and ended normally";
     std::vector<std::string> calls = host.Calls();
-    size_t nSetMsg = 0;
-    for (const std::string &c : calls)
-        nSetMsg += c == "ExecuteCmd SETMSG";
-    EXPECT_EQ(1u, nSetMsg) << "the run stopped at its next message drain";
+    EXPECT_EQ(1, std::count(calls.begin(), calls.end(), "ExecuteCmd SETMSG")) << "the run stopped at its next message drain";
     EXPECT_FALSE(host.Has("ExecuteCmd SEND"));
     EXPECT_FALSE(host.Has("CmptOut"));
     EXPECT_TRUE(FileExists(script)) << "a stopped run keeps its script";

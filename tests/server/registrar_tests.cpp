@@ -10,11 +10,8 @@ TEST(RegistrarExpand, NamesValuesAndGrowth)
     Registrar r;
     ASSERT_EQ(S_OK, r.AddReplacement(L" a b ", L"blank name"));
     ASSERT_EQ(S_OK, r.AddReplacement(L"N234567890123456789012345678901", L"31"));
-    static const struct {
-        const char *pszIn;
-        HRESULT hr;
-        const char *pszOut;     // NULL: the output pointer is cleared
-    } cases[] = {
+    // pszOut NULL: the output pointer is cleared.
+    static const struct { const char *pszIn; HRESULT hr; const char *pszOut; } cases[] = {
         { "", S_OK, "" },
         { "[% a b %]", S_OK, "[blank name]" },
         { "%N234567890123456789012345678901%", S_OK, "31" },

@@ -104,8 +104,6 @@ TEST(RegistryResources, LoadFailuresGiveTheLastError)
     }
 }
 
-// ---- the class table ------------------------------------------------------------
-
 static std::string s_calls;
 static HRESULT s_hrFirst, s_hrLast;
 
@@ -116,10 +114,6 @@ template <char Name> static HRESULT Record(BOOL bRegister)
     s_calls += bRegister ? '+' : '-';
     return Name == 'F' ? s_hrFirst : Name == 'L' ? s_hrLast : S_OK;
 }
-static const char *Describe()
-{
-    return "described";
-}
 
 static const CLSID s_clsidFirst = { 1, 0, 0, { 0, 0, 0, 0, 0, 0, 0, 1 } };
 static const CLSID s_clsidDescribed = { 2, 0, 0, { 0, 0, 0, 0, 0, 0, 0, 2 } };
@@ -127,7 +121,7 @@ static const CLSID s_clsidLast = { 1, 0, 0, { 0, 0, 0, 0, 0, 0, 0, 3 } };
 static const CLSID s_clsidNone = { 1, 0, 0, { 0, 0, 0, 0, 0, 0, 0, 4 } };
 static ClassEntry s_aRecordingTable[] = {
     { &s_clsidFirst, Record<'F'>, NULL, NULL, NULL, 0, NULL, NULL, NULL },
-    { &s_clsidDescribed, Record<'D'>, NULL, NULL, NULL, 0, Describe, NULL, NULL },
+    { &s_clsidDescribed, Record<'D'>, NULL, NULL, NULL, 0, [] { return "described"; }, NULL, NULL },
     { &s_clsidLast, Record<'L'>, NULL, NULL, NULL, 0, NULL, NULL, NULL },
     {},
 };
@@ -135,14 +129,7 @@ static ClassEntry s_aRecordingTable[] = {
 TEST(ClassTable, EntriesAreSelectedAndFailuresStop)
 {
     ModuleScope scope(GetModuleHandleA(NULL), s_aRecordingTable);
-    static const struct {
-        const char *pszWhat;
-        bool bRegister;
-        const CLSID *pclsid;
-        HRESULT hrFirst, hrLast;
-        const char *pszCalls;
-        HRESULT hr;
-    } cases[] = {
+    static const struct { const char *pszWhat; bool bRegister; const CLSID *pclsid; HRESULT hrFirst, hrLast; const char *pszCalls; HRESULT hr; } cases[] = {
         { "all undescribed", true, NULL, S_OK, S_FALSE, "F+L+", S_FALSE },
         { "by class id, described too", true, &s_clsidDescribed, S_OK, S_OK, "D+", S_OK },
         { "by class id", true, &s_clsidLast, E_FAIL, (HRESULT)7, "L+", (HRESULT)7 },
@@ -164,27 +151,6 @@ TEST(ClassTable, EntriesAreSelectedAndFailuresStop)
     EXPECT_EQ(S_OK, UnregisterServer(FALSE, NULL));
 }
 
-// ---- the type library -------------------------------------------------------------
-
-TEST_F(SelfRegTest, TypeLibraryIsRegisteredAfterTheClassesAndRemovedOnRequest)
-{
-    DeleteTestTree(HKEY_CLASSES_ROOT, TYPELIB_KEY);
-    {
-        ModuleScope failing(m_hInstaller, s_aRecordingTable);
-        s_hrFirst = E_ACCESSDENIED;
-        EXPECT_EQ(E_ACCESSDENIED, RegisterServer(TRUE, NULL));
-        EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, TYPELIB_KEY)) << "registered after a failing class";
-    }
-    EXPECT_EQ(S_OK, RegisterServer(TRUE, NULL));
-    std::string server = InstallerExePath(), folder = server.substr(0, server.rfind('\\') + 1);
-    EXPECT_EQ("REG_SZ:Installer 1.0 Type Library", ReadTestValue(HKEY_CLASSES_ROOT, TYPELIB_KEY "\\1.0", ""));
-    EXPECT_EQ("REG_SZ:" + server, ReadTestValue(HKEY_CLASSES_ROOT, TYPELIB_KEY "\\1.0\\0\\win64", ""));
-    EXPECT_EQ("REG_SZ:" + folder, ReadTestValue(HKEY_CLASSES_ROOT, TYPELIB_KEY "\\1.0\\HELPDIR", ""));
-    EXPECT_EQ(S_OK, UnregisterServer(TRUE, NULL));
-    EXPECT_EQ("", OwnKeys());
-    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, TYPELIB_KEY "\\1.0"));
-}
-
 TEST_F(SelfRegTest, TlbBesideTheProgram)
 {
     // Copies of a module without a type library: the ".tlb" replaces the
@@ -193,11 +159,9 @@ TEST_F(SelfRegTest, TlbBesideTheProgram)
     std::string self = ThisProgramPath(), here = self.substr(0, self.rfind('\\') + 1);
     std::string fixture = here + "notypelib.dll", tlb = here + "..\\..\\resources\\generated\\installer.tlb";
     ASSERT_TRUE(CreateDirectoryA((dir / "a.b").c_str(), NULL));
-    static const struct {
-        const char *pszModule;     // relative to the temp folder
-        const char *pszLoadName;   // as given to LoadLibraryA
-        const char *pszTlb;        // NULL: no .tlb file, nothing found
-    } cases[] = {
+    // The module relative to the temp folder, the name given to
+    // LoadLibraryA, and the .tlb beside it (NULL: none, nothing found).
+    static const struct { const char *pszModule; const char *pszLoadName; const char *pszTlb; } cases[] = {
         { "prog.dll", "prog.dll", "prog.tlb" },
         { "a.b\\progfile", "a.b\\progfile.", "a.tlb" },
         { "none.dll", "none.dll", NULL },
@@ -226,22 +190,35 @@ TEST_F(SelfRegTest, TlbBesideTheProgram)
 }
 
 // The process entry end to end: the switches, the exit codes and the
-// path in its 8.3 form ("installer.exe" has no 8.3 name of its own). The
-// scripts' own entries are in the regscript data cases. Unregistering takes
-// the own keys and nothing else, also when partly registered or not at all.
+// path in its 8.3 form ("installer.exe" has no 8.3 name of its own); the
+// type library goes last, so a failing class leaves it out. Unregistering
+// takes the own keys and nothing else, also when partly registered or not
+// at all. The scripts' own entries are in the regscript data cases.
 TEST_F(SelfRegTest, TheProgramRegistersAndUnregistersItself)
 {
+    DeleteTestTree(HKEY_CLASSES_ROOT, TYPELIB_KEY);
+    {
+        ModuleScope failing(m_hInstaller, s_aRecordingTable);
+        s_hrFirst = E_ACCESSDENIED;
+        EXPECT_EQ(E_ACCESSDENIED, RegisterServer(TRUE, NULL));
+        EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, TYPELIB_KEY)) << "registered after a failing class";
+    }
     EXPECT_EQ(std::string::npos, m_server.find("installer.exe")) << m_server;
     int nAppIds = CountSubkeys(HKEY_CLASSES_ROOT, "AppID"), nClasses = CountSubkeys(HKEY_CLASSES_ROOT, "CLSID");
-    std::string exe = "\"" + InstallerExePath() + "\"";
-    EXPECT_EQ(0, RunAndWait(exe + " /RegServer", 60000)) << "the type library's result";
+    std::string server = InstallerExePath(), folder = server.substr(0, server.rfind('\\') + 1);
+    EXPECT_EQ(0, RunAndWait("\"" + server + "\" /RegServer", 60000)) << "the type library's result";
     EXPECT_EQ("REG_SZ:" + m_server, ReadTestValue(HKEY_CLASSES_ROOT, CLASS_KEY "\\LocalServer32", ""));
     EXPECT_EQ("REG_SZ:Installer", ReadTestValue(HKEY_CLASSES_ROOT, "AppID\\" APPID, ""));
+    EXPECT_EQ("REG_SZ:Installer 1.0 Type Library", ReadTestValue(HKEY_CLASSES_ROOT, TYPELIB_KEY "\\1.0", ""));
+    EXPECT_EQ("REG_SZ:" + server, ReadTestValue(HKEY_CLASSES_ROOT, TYPELIB_KEY "\\1.0\\0\\win64", ""));
+    EXPECT_EQ("REG_SZ:" + folder, ReadTestValue(HKEY_CLASSES_ROOT, TYPELIB_KEY "\\1.0\\HELPDIR", ""));
     DeleteTestTree(HKEY_CLASSES_ROOT, "VUR.Installer.1\\CLSID");
     for (int i = 0; i < 2; i++)
-        EXPECT_EQ(0, RunAndWait(exe + " -unregserver", 60000)) << i;
+        EXPECT_EQ(0, RunAndWait("\"" + server + "\" -unregserver", 60000)) << i;
     EXPECT_EQ("", OwnKeys());
     EXPECT_EQ(nAppIds, CountSubkeys(HKEY_CLASSES_ROOT, "AppID"));
     EXPECT_EQ(nClasses, CountSubkeys(HKEY_CLASSES_ROOT, "CLSID"));
     EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, TYPELIB_KEY "\\1.0")) << "\"UnregServer\" keeps the type library";
+    EXPECT_EQ(S_OK, UnregisterServer(TRUE, NULL));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, TYPELIB_KEY "\\1.0"));
 }

@@ -21,11 +21,7 @@ TEST_F(Vurhost, ScriptAsFileAndHttpAddresses)
     std::replace(fileUrl.begin(), fileUrl.end(), '\\', '/');
     LocalHttpServer http({ { "/dir/script.txt", body } });
     ASSERT_FALSE(http.BaseUrl().empty()) << "the local HTTP server started";
-    const struct {
-        std::string address;
-        int nExit;
-        const char *pszLine, *pszOutput;
-    } cases[] = {
+    const struct { std::string address; int nExit; const char *pszLine, *pszOutput; } cases[] = {
         { fileUrl, 0, "< SetParameter TEXTMSG=over the wire", "" },
         { http.BaseUrl() + "/dir/script.txt?job=1", 0, "> SetParameter DLPATH=<downloads>\\1\\script.txt", "" },
         { http.BaseUrl() + "/elsewhere.txt", 1, "> ExecuteCmd DLERR", "HTTP status 404" },

@@ -8,10 +8,7 @@
 
 TEST(VurhostOptions, BadUsageHasAReason)
 {
-    static const struct {
-        std::vector<std::string> args;
-        bool bOk;
-    } s_cases[] = {
+    static const struct { std::vector<std::string> args; bool bOk; } s_cases[] = {
         { {}, false }, { { "--param" }, false }, { { "--param", "X", "s" }, false }, { { "--param", "=v", "s" }, false },
         { { "--dialogs", "OK", "s" }, false }, { { "--timeout", "0", "s" }, false }, { { "--timeout", "-5", "s" }, false },
         { { "--timeout", "99999999999", "s" }, false }, { { "--timeout", "2000001", "s" }, false },
@@ -33,11 +30,7 @@ TEST(VurhostOptions, BadUsageHasAReason)
 
 TEST(VurhostDownloads, FileNamesKeepTheLastPartMadeSafe)
 {
-    static const struct {
-        bool bInternet;
-        const char *pszLocation;
-        const char *pszName;
-    } s_cases[] = {
+    static const struct { bool bInternet; const char *pszLocation; const char *pszName; } s_cases[] = {
         { true, "http://h/dir/setup.exe?x=1#top", "setup.exe" },
         { true, "http://h/", "download" },
         { true, "http://h", "download" },
