@@ -7,9 +7,7 @@
 #include "server/servermodule.h"
 #include "regtestkeys.h"
 #include "serverfixture.h"
-#include "support/testfiles.h"
 #include "support/testmain.h"
-#include <gtest/gtest.h>
 
 #define APPID "{63C43600-34EF-11D2-94F6-204C4F4F5020}"
 #define CLASS_KEY "CLSID\\{63C43601-34EF-11D2-94F6-204C4F4F5020}"
@@ -17,10 +15,10 @@
 
 static const CLSID CLSID_InstallerClass = { 0x63C43601, 0x34EF, 0x11D2, { 0x94, 0xF6, 0x20, 0x4C, 0x4F, 0x4F, 0x50, 0x20 } };
 
+// The test paths are ASCII.
 static std::wstring Wide(const std::string &text)
 {
-    WCHAR wsz[MAX_PATH];
-    return MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wsz, MAX_PATH) ? wsz : L"";
+    return std::wstring(text.begin(), text.end());
 }
 
 static std::string ShortPath(const std::string &path)
@@ -43,18 +41,11 @@ static std::string OwnKeys()
 // Points g_module at a module and a class table for the length of a scope.
 struct ModuleScope {
     ServerModule saved = g_module;
-    ModuleScope(HMODULE hModule, ClassEntry *pTable)
-    {
-        g_module.hInstance = hModule;
-        g_module.pClassTable = pTable;
-    }
+    ModuleScope(HMODULE hModule, ClassEntry *pTable) { g_module.hInstance = hModule, g_module.pClassTable = pTable; }
     ~ModuleScope() { g_module = saved; }
 };
 
-static ClassEntry s_aInstallerTable[] = {
-    { &CLSID_InstallerClass, UpdateInstallerRegistry, NULL, NULL, NULL, 0, NULL, NULL, NULL },
-    {},
-};
+static ClassEntry s_aInstallerTable[] = { { &CLSID_InstallerClass, UpdateInstallerRegistry, NULL, NULL, NULL, 0, NULL, NULL, NULL }, {} };
 
 // The server's own keys are removed before and after each test; the test
 // program's copy of the type library, which marshals the interfaces of the
@@ -95,9 +86,7 @@ TEST(RegistryResources, LoadFailuresGiveTheLastError)
     // A positive code e gives 0x80070000 + (e & 0xFFFF); zero and negative
     // values (HRESULTs already) stay as they are.
     static const struct { DWORD dwError; HRESULT hr; } s_aForms[] = {
-        { 0, 0 }, { ERROR_FILE_NOT_FOUND, (HRESULT)0x80070002 }, { 0x9ABCD, (HRESULT)0x8007ABCD },
-        { 0x80004005, (HRESULT)0x80004005 },
-    };
+        { 0, 0 }, { ERROR_FILE_NOT_FOUND, (HRESULT)0x80070002 }, { 0x9ABCD, (HRESULT)0x8007ABCD }, { 0x80004005, (HRESULT)0x80004005 } };
     for (const auto &c : s_aForms) {
         SetLastError(c.dwError);
         EXPECT_EQ(c.hr, HresultFromLastError()) << "last error 0x" << std::hex << c.dwError;
@@ -115,34 +104,33 @@ template <char Name> static HRESULT Record(BOOL bRegister)
     return Name == 'F' ? s_hrFirst : Name == 'L' ? s_hrLast : S_OK;
 }
 
-static const CLSID s_clsidFirst = { 1, 0, 0, { 0, 0, 0, 0, 0, 0, 0, 1 } };
-static const CLSID s_clsidDescribed = { 2, 0, 0, { 0, 0, 0, 0, 0, 0, 0, 2 } };
-static const CLSID s_clsidLast = { 1, 0, 0, { 0, 0, 0, 0, 0, 0, 0, 3 } };
-static const CLSID s_clsidNone = { 1, 0, 0, { 0, 0, 0, 0, 0, 0, 0, 4 } };
+// First, Described, Last, and one that is not in the table.
+static const CLSID s_aclsid[] = { { 1, 0, 0, { 1 } }, { 2, 0, 0, { 2 } }, { 1, 0, 0, { 3 } }, { 1, 0, 0, { 4 } } };
 static ClassEntry s_aRecordingTable[] = {
-    { &s_clsidFirst, Record<'F'>, NULL, NULL, NULL, 0, NULL, NULL, NULL },
-    { &s_clsidDescribed, Record<'D'>, NULL, NULL, NULL, 0, [] { return "described"; }, NULL, NULL },
-    { &s_clsidLast, Record<'L'>, NULL, NULL, NULL, 0, NULL, NULL, NULL },
+    { &s_aclsid[0], Record<'F'>, NULL, NULL, NULL, 0, NULL, NULL, NULL },
+    { &s_aclsid[1], Record<'D'>, NULL, NULL, NULL, 0, [] { return "described"; }, NULL, NULL },
+    { &s_aclsid[2], Record<'L'>, NULL, NULL, NULL, 0, NULL, NULL, NULL },
     {},
 };
 
 TEST(ClassTable, EntriesAreSelectedAndFailuresStop)
 {
     ModuleScope scope(GetModuleHandleA(NULL), s_aRecordingTable);
-    static const struct { const char *pszWhat; bool bRegister; const CLSID *pclsid; HRESULT hrFirst, hrLast; const char *pszCalls; HRESULT hr; } cases[] = {
+    static const struct {
+        const char *pszWhat; bool bRegister; const CLSID *pclsid; HRESULT hrFirst, hrLast; const char *pszCalls; HRESULT hr;
+    } cases[] = {
         { "all undescribed", true, NULL, S_OK, S_FALSE, "F+L+", S_FALSE },
-        { "by class id, described too", true, &s_clsidDescribed, S_OK, S_OK, "D+", S_OK },
-        { "by class id", true, &s_clsidLast, E_FAIL, (HRESULT)7, "L+", (HRESULT)7 },
-        { "unknown class id", true, &s_clsidNone, E_FAIL, E_FAIL, "", S_OK },
+        { "by class id, described too", true, &s_aclsid[1], S_OK, S_OK, "D+", S_OK },
+        { "by class id", true, &s_aclsid[2], E_FAIL, (HRESULT)7, "L+", (HRESULT)7 },
+        { "unknown class id", true, &s_aclsid[3], E_FAIL, E_FAIL, "", S_OK },
         { "first failure stops", true, NULL, E_ACCESSDENIED, S_OK, "F+", E_ACCESSDENIED },
         { "unregister ignores failures", false, NULL, E_FAIL, E_FAIL, "F-L-", S_OK },
-        { "unregister by class id", false, &s_clsidDescribed, S_OK, S_OK, "D-", S_OK },
+        { "unregister by class id", false, &s_aclsid[1], S_OK, S_OK, "D-", S_OK },
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.pszWhat);
         s_calls.clear();
-        s_hrFirst = c.hrFirst;
-        s_hrLast = c.hrLast;
+        s_hrFirst = c.hrFirst, s_hrLast = c.hrLast;
         EXPECT_EQ(c.hr, c.bRegister ? RegisterServer(FALSE, c.pclsid) : UnregisterServer(FALSE, c.pclsid));
         EXPECT_EQ(c.pszCalls, s_calls);
     }

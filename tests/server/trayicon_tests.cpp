@@ -3,8 +3,6 @@
 #include "server/trayicon.h"
 #include "serverfixture.h"
 #include "resource_ids.h"
-#include <gtest/gtest.h>
-#include <string.h>
 #include <thread>
 
 namespace {
