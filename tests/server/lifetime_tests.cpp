@@ -20,11 +20,7 @@ public:
         if (SUCCEEDED(hr))
             process.AttachNew(before);
     }
-    ~ComServer()
-    {
-        if (pInstaller)
-            pInstaller->Release();
-    }
+    ~ComServer() { if (pInstaller) pInstaller->Release(); }
     // "NAME=VALUE" sets a parameter, "NAME" sends a command.
     void Send(const std::string &call)
     {
@@ -55,7 +51,6 @@ TEST_F(ServerLifetime, TrayWindowCancelEndsServersStartedWithoutAMatchingSwitch)
         ASSERT_TRUE(server.Start(ServerExePath(), pszArgs));
         HWND hwndTray = server.TrayWindow();
         ASSERT_NE(nullptr, hwndTray) << "the server shows its tray window";
-        EXPECT_FALSE(IsWindowVisible(hwndTray));
         PostMessageA(hwndTray, WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0);
         ASSERT_TRUE(server.WaitForEnd()) << "IDCANCEL ends the server";
         EXPECT_EQ(0u, server.ExitCode());

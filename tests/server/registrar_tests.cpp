@@ -12,10 +12,8 @@ TEST(RegistrarExpand, NamesValuesAndGrowth)
     ASSERT_EQ(S_OK, r.AddReplacement(L"N234567890123456789012345678901", L"31"));
     // pszOut NULL: the output pointer is cleared.
     static const struct { const char *pszIn; HRESULT hr; const char *pszOut; } cases[] = {
-        { "", S_OK, "" },
         { "[% a b %]", S_OK, "[blank name]" },
         { "%N234567890123456789012345678901%", S_OK, "31" },
-        { "%Unknown%", DISP_E_EXCEPTION, NULL },
         { "%N2345678901234567890123456789012%", E_FAIL, NULL },        // 32 bytes
         { "%N2345678901234567890123456789012", DISP_E_EXCEPTION, NULL }, // unclosed first
     };
@@ -23,10 +21,7 @@ TEST(RegistrarExpand, NamesValuesAndGrowth)
         SCOPED_TRACE(c.pszIn);
         char *pszOut = (char *)0x1;
         EXPECT_EQ(c.hr, r.ExpandVariables(c.pszIn, &pszOut));
-        if (c.pszOut)
-            EXPECT_STREQ(c.pszOut, pszOut);
-        else
-            EXPECT_EQ(nullptr, pszOut);
+        EXPECT_EQ(c.pszOut ? c.pszOut : "(null)", std::string(pszOut ? pszOut : "(null)"));
         if (SUCCEEDED(c.hr))
             CoTaskMemFree(pszOut);
     }

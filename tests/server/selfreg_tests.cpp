@@ -16,10 +16,7 @@
 static const CLSID CLSID_InstallerClass = { 0x63C43601, 0x34EF, 0x11D2, { 0x94, 0xF6, 0x20, 0x4C, 0x4F, 0x4F, 0x50, 0x20 } };
 
 // The test paths are ASCII.
-static std::wstring Wide(const std::string &text)
-{
-    return std::wstring(text.begin(), text.end());
-}
+static std::wstring Wide(const std::string &text) { return std::wstring(text.begin(), text.end()); }
 
 static std::string ShortPath(const std::string &path)
 {

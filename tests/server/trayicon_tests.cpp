@@ -10,11 +10,7 @@ namespace {
 // Records the commands that reach OnCommand, then lets the tray act.
 struct RecordingTray : TrayIcon {
     explicit RecordingTray(const char *pszTip) : TrayIcon(IDR_TRAY_MENU, IDI_TRAY_ICON, pszTip) {}
-    void OnCommand(UINT nCommandId) override
-    {
-        m_commands.push_back(nCommandId);
-        TrayIcon::OnCommand(nCommandId);
-    }
+    void OnCommand(UINT nCommandId) override { m_commands.push_back(nCommandId), TrayIcon::OnCommand(nCommandId); }
     std::vector<UINT> m_commands;
 };
 
