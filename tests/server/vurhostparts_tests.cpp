@@ -1,10 +1,15 @@
 // vurhost's parts where an end-to-end case cannot reach them: command lines
-// without one script, download file names made safe, the registered server
-// found in either registry view. The rest shows in the cases of tests/e2e.
+// without one script, addresses and download file names, the transcript
+// file, a box whose default button is not OK, the registered server found
+// in either registry view. The rest shows in the cases of tests/e2e.
 #include "serverfixture.h"
+#include "dialogs.h"
 #include "download.h"
 #include "options.h"
+#include "report.h"
 #include "serverprocess.h"
+#include "support/testmain.h"
+#include "transcript.h"
 
 // Command lines the end-to-end runner cannot give (it always adds one
 // script): each reason is in the vurhost-usage case.
@@ -23,25 +28,81 @@ TEST(VurhostOptions, CommandLinesWithoutOneScript)
     }
 }
 
-TEST(VurhostDownloads, FileNamesKeepTheLastPartMadeSafe)
+// Addresses that no case can serve (a share, https, none), and the file
+// names made of them: the last part, made safe.
+TEST(VurhostDownloads, AddressesAndFileNames)
 {
-    static const struct { bool bInternet; const char *pszLocation; const char *pszName; } s_cases[] = {
-        { true, "http://h/dir/setup.exe?x=1#top", "setup.exe" },
-        { true, "http://h/", "download" },
-        { true, "http://h", "download" },
-        { true, "http://h/a%20b.txt", "a%20b.txt" },
-        { true, "http://h/dir/..", "download" },
-        { false, "C:\\a\\b.txt", "b.txt" },
-        { false, "rel.txt", "rel.txt" },
+    static const struct { const char *pszAddress; bool bOk, bInternet; const char *pszLocation; } s_addresses[] = {
+        { "\\\\server\\share\\f.txt", true, false, "\\\\server\\share\\f.txt" },
+        { "HTTPS://host/a.txt?x=1", true, true, "HTTPS://host/a.txt?x=1" }, { "", false, false, "" },
+    };
+    for (const auto &c : s_addresses) {
+        SCOPED_TRACE(c.pszAddress);
+        DownloadSource src;
+        std::string error;
+        EXPECT_EQ(c.bOk, ResolveDownloadAddress(c.pszAddress, "C:\\root", &src, &error)) << error;
+        EXPECT_TRUE(!c.bOk || (c.bInternet == src.bInternet && c.pszLocation == src.location)) << src.location;
+    }
+    static const struct { bool bInternet; const char *pszLocation, *pszName; } s_names[] = {
+        { true, "http://h/dir/setup.exe?x=1#top", "setup.exe" }, { true, "http://h/", "download" },
+        { true, "http://h", "download" }, { true, "http://h/a%20b.txt", "a%20b.txt" }, { true, "http://h/dir/..", "download" },
+        { false, "C:\\a\\b.txt", "b.txt" }, { false, "rel.txt", "rel.txt" },
         { true, "http://h/we|ird*na<me>.txt", "we_ird_na_me_.txt" },
     };
-    for (const auto &c : s_cases) {
+    for (const auto &c : s_names) {
         SCOPED_TRACE(c.pszLocation);
         DownloadSource src;
         src.bInternet = c.bInternet;
         src.location = c.pszLocation;
         EXPECT_EQ(c.pszName, DownloadFileName(src));
     }
+}
+
+// What the cases do not show of vurhost's output: lines ended by LF alone
+// (the runner reads CR LF as well), nothing before the file is open, a
+// transcript that cannot be made, and a code without a meaning.
+TEST(VurhostOutput, TranscriptLinesAndReports)
+{
+    TempDir dir;
+    {
+        Transcript t;
+        t.Line("not written: no file yet");
+        ASSERT_TRUE(t.Open(dir / "t.txt"));
+        t.Line("> Advise");
+        t.Line("< ExecuteCmd SETMSG");
+    }
+    std::string text;
+    ReadFileBytes(dir / "t.txt", &text);
+    EXPECT_EQ("> Advise\n< ExecuteCmd SETMSG\n", text);
+    Transcript bad;
+    EXPECT_FALSE(bad.Open(dir / "no-such-folder\\t.txt"));
+    EXPECT_EQ("  NUMERR = 7 (unknown error code)", FormatReport({ { "NUMERR", "7" } }).at(1));
+}
+
+VUR_CHILD_MODE(messagebox)
+{
+    (void)argc;
+    (void)argv;
+    return MessageBoxA(NULL, "text", "caption", MB_OKCANCEL | MB_DEFBUTTON2);
+}
+
+// The component's own boxes have OK alone: a box of another child shows
+// that the watch presses the default button, not simply OK.
+TEST(VurhostDialogs, TheDefaultButtonIsPressed)
+{
+    Transcript transcript;
+    DWORD dwPid = 0;
+    HANDLE hChild = StartChild("messagebox", "", &dwPid);
+    ASSERT_NE(nullptr, hChild);
+    {
+        DialogWatch watch(dwPid, true, &transcript, true);
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(hChild, 20000));
+        EXPECT_EQ(std::vector<std::string>{ "caption | text" }, watch.Seen());
+    }
+    DWORD dwCode = 0;
+    GetExitCodeProcess(hChild, &dwCode);
+    CloseHandle(hChild);
+    EXPECT_EQ((DWORD)IDCANCEL, dwCode);
 }
 
 TEST(VurhostServerProcess, TheRegisteredServerIsFoundInEitherRegistryView)
