@@ -50,11 +50,7 @@ TEST(VurhostDownloads, AddressesAndFileNames)
         { true, "http://h/we|ird*na<me>.txt", "we_ird_na_me_.txt" },
     };
     for (const auto &c : s_names) {
-        SCOPED_TRACE(c.pszLocation);
-        DownloadSource src;
-        src.bInternet = c.bInternet;
-        src.location = c.pszLocation;
-        EXPECT_EQ(c.pszName, DownloadFileName(src));
+        EXPECT_EQ(c.pszName, DownloadFileName(DownloadSource{ c.bInternet, c.pszLocation })) << c.pszLocation;
     }
 }
 
