@@ -19,12 +19,9 @@ struct RecordingTray : TrayIcon {
 std::string TakeQueued(HWND hwndTray)
 {
     std::string taken;
-    MSG msg;
-    while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT)
-            taken += "quit ";
-        else if (msg.message == WM_USER && msg.hwnd == hwndTray)
-            taken += "user ";
+    for (MSG msg; PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE);) {
+        if (msg.message == WM_QUIT || (msg.message == WM_USER && msg.hwnd == hwndTray))
+            taken += msg.message == WM_QUIT ? "quit " : "user ";
         else
             DispatchMessageA(&msg);
     }
