@@ -11,8 +11,8 @@
 #include "support/testmain.h"
 #include "transcript.h"
 
-// Command lines the end-to-end runner cannot give (it always adds one
-// script): each reason is in the vurhost-usage case.
+// Command lines the end-to-end runner cannot give, since it always adds one
+// script; the reasons for the others are in the vurhost-usage case.
 TEST(VurhostOptions, CommandLinesWithoutOneScript)
 {
     static const struct { std::vector<std::string> args; bool bOk; } s_cases[] = {
@@ -28,8 +28,8 @@ TEST(VurhostOptions, CommandLinesWithoutOneScript)
     }
 }
 
-// Addresses that no case can serve (a share, https, none), and the file
-// names made of them: the last part, made safe.
+// Addresses that no case can serve (a share, https, none); the names that
+// downloaded files get: the last part, made safe.
 TEST(VurhostDownloads, AddressesAndFileNames)
 {
     static const struct { const char *pszAddress; bool bOk, bInternet; const char *pszLocation; } s_addresses[] = {
