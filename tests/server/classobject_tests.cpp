@@ -17,11 +17,21 @@ public:
     ULONG m_calls = 0;
 };
 
-static void *const kSentinel = (void *)(ULONG_PTR)0xbdbdbdbd;
-
-TEST(ClassFactory, AnswersIClassFactoryAndIUnknownOnlyAndServerLocksOnlyCount)
+// Each interface refused with the out pointer cleared, and a null out
+// pointer refused.
+static void ExpectOnly(IUnknown *pUnk, std::initializer_list<const IID *> refused)
 {
-    void *pv = kSentinel;
+    for (const IID *piid : refused) {
+        void *pv = (void *)(ULONG_PTR)0xbdbdbdbd;
+        EXPECT_EQ(E_NOINTERFACE, pUnk->QueryInterface(*piid, &pv));
+        EXPECT_EQ(nullptr, pv);
+    }
+    EXPECT_EQ(E_POINTER, pUnk->QueryInterface(IID_IUnknown, NULL));
+}
+
+TEST(ClassFactory, InterfacesLocksAndTheObjectsItMakes)
+{
+    void *pv = (void *)0x1;
     EXPECT_EQ(E_NOINTERFACE, MakeClassFactory(CreateInstallerObject, IID_IDispatch, &pv));
     EXPECT_EQ(nullptr, pv);
     IClassFactory *pFactory = NULL;
@@ -30,37 +40,27 @@ TEST(ClassFactory, AnswersIClassFactoryAndIUnknownOnlyAndServerLocksOnlyCount)
     EXPECT_EQ(S_OK, pFactory->QueryInterface(IID_IUnknown, (void **)&pUnk));
     EXPECT_EQ(static_cast<IUnknown *>(pFactory), pUnk) << "the first row answers IUnknown";
     EXPECT_EQ(1u, pUnk->Release()) << "back to the caller's one reference";
-    pv = kSentinel;
-    EXPECT_EQ(E_NOINTERFACE, pFactory->QueryInterface(IID_IDispatch, &pv));
-    EXPECT_EQ(nullptr, pv) << "the out pointer is cleared on failure";
-    EXPECT_EQ(E_POINTER, pFactory->QueryInterface(IID_IUnknown, NULL));
+    ExpectOnly(pFactory, { &IID_IDispatch });
 
     // Without a matching lock the count may go below where it was.
-    LONG lBefore = g_module.lockCount;
-    EXPECT_EQ(S_OK, pFactory->LockServer(TRUE));
-    EXPECT_EQ(lBefore + 1, g_module.lockCount);
-    EXPECT_EQ(S_OK, pFactory->LockServer(FALSE));
-    EXPECT_EQ(S_OK, pFactory->LockServer(FALSE));
-    EXPECT_EQ(lBefore - 1, g_module.lockCount);
-    pFactory->LockServer(TRUE);
-    EXPECT_EQ(0u, pFactory->Release()) << "the factory starts at 0 and its QueryInterface leaves 1";
-}
-
-TEST(ClassFactory, CreatesInstallersThatAnswerTheirInterfaceOnlyAndRefusesAggregation)
-{
-    IClassFactory *pFactory = NULL;
-    ASSERT_EQ(S_OK, MakeClassFactory(CreateInstallerObject, IID_IClassFactory, (void **)&pFactory));
     LONG lLocks = g_module.lockCount;
+    EXPECT_EQ(S_OK, pFactory->LockServer(TRUE));
+    EXPECT_EQ(lLocks + 1, g_module.lockCount);
+    EXPECT_EQ(S_OK, pFactory->LockServer(FALSE));
+    EXPECT_EQ(S_OK, pFactory->LockServer(FALSE));
+    EXPECT_EQ(lLocks - 1, g_module.lockCount);
+    pFactory->LockServer(TRUE);
+
     DWORD nLive = CountLiveInstallers();
     OuterUnknown outer;
     for (const IID *piid : { &IID_IUnknown, &IID_IDiagPMP2Cmpt, &IID_IDispatch }) {
-        void *pv = kSentinel;
+        pv = (void *)0x1;
         EXPECT_EQ(CLASS_E_NOAGGREGATION, pFactory->CreateInstance(&outer, *piid, &pv));
         EXPECT_EQ(nullptr, pv);
     }
     EXPECT_EQ(0u, outer.m_calls) << "the outer object is never touched";
     EXPECT_EQ(E_POINTER, pFactory->CreateInstance(NULL, IID_IUnknown, NULL));
-    void *pv = kSentinel;
+    pv = (void *)0x1;
     EXPECT_EQ(E_NOINTERFACE, pFactory->CreateInstance(NULL, IID_IDispatch, &pv));
     EXPECT_EQ(nullptr, pv);
     EXPECT_EQ(lLocks, g_module.lockCount) << "nothing was created or left behind";
@@ -70,16 +70,11 @@ TEST(ClassFactory, CreatesInstallersThatAnswerTheirInterfaceOnlyAndRefusesAggreg
     ASSERT_EQ(S_OK, pFactory->CreateInstance(NULL, IID_IDiagPMP2Cmpt, (void **)&pInstaller));
     EXPECT_EQ(lLocks + 1, g_module.lockCount) << "a live object holds a lock";
     EXPECT_EQ(nLive + 1, CountLiveInstallers());
-    for (const IID *piid : { &IID_IDispatch, &IID_IConnectionPointContainer, &IID_IClassFactory }) {
-        pv = kSentinel;
-        EXPECT_EQ(E_NOINTERFACE, pInstaller->QueryInterface(*piid, &pv));
-        EXPECT_EQ(nullptr, pv);
-    }
-    EXPECT_EQ(E_POINTER, pInstaller->QueryInterface(IID_IUnknown, NULL));
+    ExpectOnly(pInstaller, { &IID_IDispatch, &IID_IConnectionPointContainer, &IID_IClassFactory });
     EXPECT_EQ(0u, pInstaller->Release());
     EXPECT_EQ(lLocks, g_module.lockCount) << "the last release gives the lock back";
     EXPECT_EQ(nLive, CountLiveInstallers()) << "and leaves the list of live objects";
-    pFactory->Release();
+    EXPECT_EQ(0u, pFactory->Release()) << "the factory starts at 0 and its QueryInterface leaves 1";
 }
 
 static int s_nMade;

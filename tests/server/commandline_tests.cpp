@@ -5,10 +5,7 @@
 
 TEST(CommandLineScan, SwitchesMatchOnlyAsTheWholeRestOfTheLine)
 {
-    static const struct {
-        const char *pszLine;
-        ServerSwitch expected;
-    } s_cases[] = {
+    static const struct { const char *pszLine; ServerSwitch expected; } s_cases[] = {
         { "installer.exe", SWITCH_NONE },
         { "installer.exe -regserver", SWITCH_REGSERVER },
         { "installer.exe /REGSERVER", SWITCH_REGSERVER },

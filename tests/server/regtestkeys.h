@@ -8,7 +8,7 @@
 #include <string.h>
 #include <string>
 
-// HKCU\Software\VurTest: the private tree of the registrar tests.
+// HKCU\Software\VurTest: the private tree of the tests that write the registry.
 #define TEST_KEY_PATH "Software\\VurTest"
 
 inline void DeleteTestTree(HKEY hRoot, const std::string &path)
@@ -121,13 +121,6 @@ inline std::string DumpTestTree(HKEY hRoot, const std::string &path)
     }
     RegCloseKey(hKey);
     return out;
-}
-
-// A script whose body is run inside HKCU\Software\VurTest (both kept).
-inline std::string UnderTestKey(const std::string &body)
-{
-    return "HKCU\r\n{\r\n\tNoRemove Software\r\n\t{\r\n\t\tNoRemove VurTest\r\n\t\t{\r\n" + body +
-           "\r\n\t\t}\r\n\t}\r\n}\r\n";
 }
 
 #endif

@@ -5,12 +5,9 @@
 #include "server/selfreg.h"
 #include "server/registrar.h"
 #include "server/servermodule.h"
-#include "resources/resource_ids.h"
 #include "regtestkeys.h"
 #include "serverfixture.h"
-#include "support/testfiles.h"
 #include "support/testmain.h"
-#include <gtest/gtest.h>
 
 #define APPID "{63C43600-34EF-11D2-94F6-204C4F4F5020}"
 #define CLASS_KEY "CLSID\\{63C43601-34EF-11D2-94F6-204C4F4F5020}"
@@ -18,11 +15,8 @@
 
 static const CLSID CLSID_InstallerClass = { 0x63C43601, 0x34EF, 0x11D2, { 0x94, 0xF6, 0x20, 0x4C, 0x4F, 0x4F, 0x50, 0x20 } };
 
-static std::wstring Wide(const std::string &text)
-{
-    WCHAR wsz[MAX_PATH];
-    return MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wsz, MAX_PATH) ? wsz : L"";
-}
+// The test paths are ASCII.
+static std::wstring Wide(const std::string &text) { return std::wstring(text.begin(), text.end()); }
 
 static std::string ShortPath(const std::string &path)
 {
@@ -44,18 +38,11 @@ static std::string OwnKeys()
 // Points g_module at a module and a class table for the length of a scope.
 struct ModuleScope {
     ServerModule saved = g_module;
-    ModuleScope(HMODULE hModule, ClassEntry *pTable)
-    {
-        g_module.hInstance = hModule;
-        g_module.pClassTable = pTable;
-    }
+    ModuleScope(HMODULE hModule, ClassEntry *pTable) { g_module.hInstance = hModule, g_module.pClassTable = pTable; }
     ~ModuleScope() { g_module = saved; }
 };
 
-static ClassEntry s_aInstallerTable[] = {
-    { &CLSID_InstallerClass, UpdateInstallerRegistry, NULL, NULL, NULL, 0, NULL, NULL, NULL },
-    {},
-};
+static ClassEntry s_aInstallerTable[] = { { &CLSID_InstallerClass, UpdateInstallerRegistry, NULL, NULL, NULL, 0, NULL, NULL, NULL }, {} };
 
 // The server's own keys are removed before and after each test; the test
 // program's copy of the type library, which marshals the interfaces of the
@@ -79,11 +66,6 @@ protected:
             pTypeLib->Release();
     }
     ~SelfRegTest() { FreeLibrary(m_hInstaller); }
-    static HRESULT ApplyBoth(BOOL bRegister)
-    {
-        HRESULT hr = ApplyRegistryResource(IDR_REGISTRY_APPID, bRegister);
-        return FAILED(hr) ? hr : ApplyRegistryResource(IDR_REGISTRY_CLASS, bRegister);
-    }
 };
 
 TEST(RegistryResources, LoadFailuresGiveTheLastError)
@@ -101,64 +83,12 @@ TEST(RegistryResources, LoadFailuresGiveTheLastError)
     // A positive code e gives 0x80070000 + (e & 0xFFFF); zero and negative
     // values (HRESULTs already) stay as they are.
     static const struct { DWORD dwError; HRESULT hr; } s_aForms[] = {
-        { 0, 0 }, { ERROR_FILE_NOT_FOUND, (HRESULT)0x80070002 }, { 0x9ABCD, (HRESULT)0x8007ABCD },
-        { 0x80004005, (HRESULT)0x80004005 },
-    };
+        { 0, 0 }, { ERROR_FILE_NOT_FOUND, (HRESULT)0x80070002 }, { 0x9ABCD, (HRESULT)0x8007ABCD }, { 0x80004005, (HRESULT)0x80004005 } };
     for (const auto &c : s_aForms) {
         SetLastError(c.dwError);
         EXPECT_EQ(c.hr, HresultFromLastError()) << "last error 0x" << std::hex << c.dwError;
     }
 }
-
-// Registering writes exactly these entries, with the 8.3 form of
-// the path ("installer.exe" has no 8.3 name of its own); registering again
-// gives the same state: the class key is made afresh, other keys are
-// opened and rewritten.
-TEST_F(SelfRegTest, RegisterWritesExactlyTheEntriesTwice)
-{
-    const std::string expected =
-        "AppID\\" APPID "\n  [] REG_SZ:Installer\n"
-        "AppID\\Installer.EXE\n  [AppID] REG_SZ:" APPID "\n"
-        "VUR.Installer.1\n  [] REG_SZ:Installer Class\n"
-        "VUR.Installer.1\\CLSID\n  [] REG_SZ:{63C43601-34EF-11D2-94F6-204C4F4F5020}\n"
-        "VUR.Installer\n  [] REG_SZ:Installer Class\n"
-        "VUR.Installer\\CurVer\n  [] REG_SZ:VUR.Installer.1\n"
-        CLASS_KEY "\n  [] REG_SZ:Installer Class\n  [AppID] REG_SZ:" APPID "\n"
-        CLASS_KEY "\\LocalServer32\n  [] REG_SZ:" + m_server + "\n"
-        CLASS_KEY "\\ProgID\n  [] REG_SZ:VUR.Installer.1\n"
-        CLASS_KEY "\\VersionIndependentProgID\n  [] REG_SZ:VUR.Installer\n";
-    EXPECT_EQ(std::string::npos, m_server.find("installer.exe")) << m_server;
-    ASSERT_EQ(S_OK, ApplyBoth(TRUE));
-    EXPECT_EQ(expected, OwnKeys());
-    ASSERT_TRUE(SetTestString(HKEY_CLASSES_ROOT, CLASS_KEY "\\Stray", "", "stray"));
-    ASSERT_TRUE(SetTestString(HKEY_CLASSES_ROOT, CLASS_KEY, "Stray", "stray"));
-    ASSERT_TRUE(SetTestString(HKEY_CLASSES_ROOT, "VUR.Installer", "", "changed"));
-    ASSERT_EQ(S_OK, ApplyBoth(TRUE));
-    EXPECT_EQ(expected, OwnKeys()) << "registered twice";
-}
-
-// Unregistering, in the order of "UnregServer" (the application id first),
-// removes the own keys and nothing else: AppID and CLSID keep their other
-// entries. A ProgID key that lost its subkey (only its default value left)
-// is removed at once, its block passed over, and the rest still handled.
-TEST_F(SelfRegTest, UnregisterRemovesExactlyTheEntries)
-{
-    int nAppIds = CountSubkeys(HKEY_CLASSES_ROOT, "AppID"), nClasses = CountSubkeys(HKEY_CLASSES_ROOT, "CLSID");
-    ASSERT_LT(0, nClasses);
-    for (const char *pszState : { "nothing registered", "registered", "partly registered" }) {
-        SCOPED_TRACE(pszState);
-        ASSERT_TRUE(pszState[0] == 'n' || ApplyBoth(TRUE) == S_OK);
-        if (pszState[0] == 'p')
-            DeleteTestTree(HKEY_CLASSES_ROOT, "VUR.Installer.1\\CLSID");
-        EXPECT_EQ(S_OK, ApplyRegistryResource(IDR_REGISTRY_APPID, FALSE));
-        EXPECT_EQ(S_OK, UnregisterServer(FALSE, NULL));
-        EXPECT_EQ("", OwnKeys());
-        EXPECT_EQ(nAppIds, CountSubkeys(HKEY_CLASSES_ROOT, "AppID"));
-        EXPECT_EQ(nClasses, CountSubkeys(HKEY_CLASSES_ROOT, "CLSID"));
-    }
-}
-
-// ---- the class table ------------------------------------------------------------
 
 static std::string s_calls;
 static HRESULT s_hrFirst, s_hrLast;
@@ -170,19 +100,13 @@ template <char Name> static HRESULT Record(BOOL bRegister)
     s_calls += bRegister ? '+' : '-';
     return Name == 'F' ? s_hrFirst : Name == 'L' ? s_hrLast : S_OK;
 }
-static const char *Describe()
-{
-    return "described";
-}
 
-static const CLSID s_clsidFirst = { 1, 0, 0, { 0, 0, 0, 0, 0, 0, 0, 1 } };
-static const CLSID s_clsidDescribed = { 2, 0, 0, { 0, 0, 0, 0, 0, 0, 0, 2 } };
-static const CLSID s_clsidLast = { 1, 0, 0, { 0, 0, 0, 0, 0, 0, 0, 3 } };
-static const CLSID s_clsidNone = { 1, 0, 0, { 0, 0, 0, 0, 0, 0, 0, 4 } };
+// First, Described, Last, and one that is not in the table.
+static const CLSID s_aclsid[] = { { 1, 0, 0, { 1 } }, { 2, 0, 0, { 2 } }, { 1, 0, 0, { 3 } }, { 1, 0, 0, { 4 } } };
 static ClassEntry s_aRecordingTable[] = {
-    { &s_clsidFirst, Record<'F'>, NULL, NULL, NULL, 0, NULL, NULL, NULL },
-    { &s_clsidDescribed, Record<'D'>, NULL, NULL, NULL, 0, Describe, NULL, NULL },
-    { &s_clsidLast, Record<'L'>, NULL, NULL, NULL, 0, NULL, NULL, NULL },
+    { &s_aclsid[0], Record<'F'>, NULL, NULL, NULL, 0, NULL, NULL, NULL },
+    { &s_aclsid[1], Record<'D'>, NULL, NULL, NULL, 0, [] { return "described"; }, NULL, NULL },
+    { &s_aclsid[2], Record<'L'>, NULL, NULL, NULL, 0, NULL, NULL, NULL },
     {},
 };
 
@@ -190,53 +114,26 @@ TEST(ClassTable, EntriesAreSelectedAndFailuresStop)
 {
     ModuleScope scope(GetModuleHandleA(NULL), s_aRecordingTable);
     static const struct {
-        const char *pszWhat;
-        bool bRegister;
-        const CLSID *pclsid;
-        HRESULT hrFirst, hrLast;
-        const char *pszCalls;
-        HRESULT hr;
+        const char *pszWhat; bool bRegister; const CLSID *pclsid; HRESULT hrFirst, hrLast; const char *pszCalls; HRESULT hr;
     } cases[] = {
         { "all undescribed", true, NULL, S_OK, S_FALSE, "F+L+", S_FALSE },
-        { "by class id, described too", true, &s_clsidDescribed, S_OK, S_OK, "D+", S_OK },
-        { "by class id", true, &s_clsidLast, E_FAIL, (HRESULT)7, "L+", (HRESULT)7 },
-        { "unknown class id", true, &s_clsidNone, E_FAIL, E_FAIL, "", S_OK },
+        { "by class id, described too", true, &s_aclsid[1], S_OK, S_OK, "D+", S_OK },
+        { "by class id", true, &s_aclsid[2], E_FAIL, (HRESULT)7, "L+", (HRESULT)7 },
+        { "unknown class id", true, &s_aclsid[3], E_FAIL, E_FAIL, "", S_OK },
         { "first failure stops", true, NULL, E_ACCESSDENIED, S_OK, "F+", E_ACCESSDENIED },
         { "unregister ignores failures", false, NULL, E_FAIL, E_FAIL, "F-L-", S_OK },
-        { "unregister by class id", false, &s_clsidDescribed, S_OK, S_OK, "D-", S_OK },
+        { "unregister by class id", false, &s_aclsid[1], S_OK, S_OK, "D-", S_OK },
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.pszWhat);
         s_calls.clear();
-        s_hrFirst = c.hrFirst;
-        s_hrLast = c.hrLast;
+        s_hrFirst = c.hrFirst, s_hrLast = c.hrLast;
         EXPECT_EQ(c.hr, c.bRegister ? RegisterServer(FALSE, c.pclsid) : UnregisterServer(FALSE, c.pclsid));
         EXPECT_EQ(c.pszCalls, s_calls);
     }
     ModuleScope empty(GetModuleHandleA(NULL), NULL);
     EXPECT_EQ(S_OK, RegisterServer(FALSE, NULL));
     EXPECT_EQ(S_OK, UnregisterServer(FALSE, NULL));
-}
-
-// ---- the type library -------------------------------------------------------------
-
-TEST_F(SelfRegTest, TypeLibraryIsRegisteredAfterTheClassesAndRemovedOnRequest)
-{
-    DeleteTestTree(HKEY_CLASSES_ROOT, TYPELIB_KEY);
-    {
-        ModuleScope failing(m_hInstaller, s_aRecordingTable);
-        s_hrFirst = E_ACCESSDENIED;
-        EXPECT_EQ(E_ACCESSDENIED, RegisterServer(TRUE, NULL));
-        EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, TYPELIB_KEY)) << "registered after a failing class";
-    }
-    EXPECT_EQ(S_OK, RegisterServer(TRUE, NULL));
-    std::string server = InstallerExePath(), folder = server.substr(0, server.rfind('\\') + 1);
-    EXPECT_EQ("REG_SZ:Installer 1.0 Type Library", ReadTestValue(HKEY_CLASSES_ROOT, TYPELIB_KEY "\\1.0", ""));
-    EXPECT_EQ("REG_SZ:" + server, ReadTestValue(HKEY_CLASSES_ROOT, TYPELIB_KEY "\\1.0\\0\\win64", ""));
-    EXPECT_EQ("REG_SZ:" + folder, ReadTestValue(HKEY_CLASSES_ROOT, TYPELIB_KEY "\\1.0\\HELPDIR", ""));
-    EXPECT_EQ(S_OK, UnregisterServer(TRUE, NULL));
-    EXPECT_EQ("", OwnKeys());
-    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, TYPELIB_KEY "\\1.0"));
 }
 
 TEST_F(SelfRegTest, TlbBesideTheProgram)
@@ -247,11 +144,9 @@ TEST_F(SelfRegTest, TlbBesideTheProgram)
     std::string self = ThisProgramPath(), here = self.substr(0, self.rfind('\\') + 1);
     std::string fixture = here + "notypelib.dll", tlb = here + "..\\..\\resources\\generated\\installer.tlb";
     ASSERT_TRUE(CreateDirectoryA((dir / "a.b").c_str(), NULL));
-    static const struct {
-        const char *pszModule;     // relative to the temp folder
-        const char *pszLoadName;   // as given to LoadLibraryA
-        const char *pszTlb;        // NULL: no .tlb file, nothing found
-    } cases[] = {
+    // The module relative to the temp folder, the name given to
+    // LoadLibraryA, and the .tlb beside it (NULL: none, nothing found).
+    static const struct { const char *pszModule; const char *pszLoadName; const char *pszTlb; } cases[] = {
         { "prog.dll", "prog.dll", "prog.tlb" },
         { "a.b\\progfile", "a.b\\progfile.", "a.tlb" },
         { "none.dll", "none.dll", NULL },
@@ -279,14 +174,36 @@ TEST_F(SelfRegTest, TlbBesideTheProgram)
     }
 }
 
-// The process entry end to end: the switches' handling and exit codes.
+// The process entry end to end: the switches, the exit codes and the
+// path in its 8.3 form ("installer.exe" has no 8.3 name of its own); the
+// type library goes last, so a failing class leaves it out. Unregistering
+// takes the own keys and nothing else, also when partly registered or not
+// at all. The scripts' own entries are in the regscript data cases.
 TEST_F(SelfRegTest, TheProgramRegistersAndUnregistersItself)
 {
-    std::string exe = "\"" + InstallerExePath() + "\"";
-    EXPECT_EQ(0, RunAndWait(exe + " /RegServer", 60000)) << "the type library's result";
+    DeleteTestTree(HKEY_CLASSES_ROOT, TYPELIB_KEY);
+    {
+        ModuleScope failing(m_hInstaller, s_aRecordingTable);
+        s_hrFirst = E_ACCESSDENIED;
+        EXPECT_EQ(E_ACCESSDENIED, RegisterServer(TRUE, NULL));
+        EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, TYPELIB_KEY)) << "registered after a failing class";
+    }
+    EXPECT_EQ(std::string::npos, m_server.find("installer.exe")) << m_server;
+    int nAppIds = CountSubkeys(HKEY_CLASSES_ROOT, "AppID"), nClasses = CountSubkeys(HKEY_CLASSES_ROOT, "CLSID");
+    std::string server = InstallerExePath(), folder = server.substr(0, server.rfind('\\') + 1);
+    EXPECT_EQ(0, RunAndWait("\"" + server + "\" /RegServer", 60000)) << "the type library's result";
     EXPECT_EQ("REG_SZ:" + m_server, ReadTestValue(HKEY_CLASSES_ROOT, CLASS_KEY "\\LocalServer32", ""));
     EXPECT_EQ("REG_SZ:Installer", ReadTestValue(HKEY_CLASSES_ROOT, "AppID\\" APPID, ""));
-    EXPECT_EQ(0, RunAndWait(exe + " -unregserver", 60000));
+    EXPECT_EQ("REG_SZ:Installer 1.0 Type Library", ReadTestValue(HKEY_CLASSES_ROOT, TYPELIB_KEY "\\1.0", ""));
+    EXPECT_EQ("REG_SZ:" + server, ReadTestValue(HKEY_CLASSES_ROOT, TYPELIB_KEY "\\1.0\\0\\win64", ""));
+    EXPECT_EQ("REG_SZ:" + folder, ReadTestValue(HKEY_CLASSES_ROOT, TYPELIB_KEY "\\1.0\\HELPDIR", ""));
+    DeleteTestTree(HKEY_CLASSES_ROOT, "VUR.Installer.1\\CLSID");
+    for (int i = 0; i < 2; i++)
+        EXPECT_EQ(0, RunAndWait("\"" + server + "\" -unregserver", 60000)) << i;
     EXPECT_EQ("", OwnKeys());
+    EXPECT_EQ(nAppIds, CountSubkeys(HKEY_CLASSES_ROOT, "AppID"));
+    EXPECT_EQ(nClasses, CountSubkeys(HKEY_CLASSES_ROOT, "CLSID"));
     EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, TYPELIB_KEY "\\1.0")) << "\"UnregServer\" keeps the type library";
+    EXPECT_EQ(S_OK, UnregisterServer(TRUE, NULL));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, TYPELIB_KEY "\\1.0"));
 }

@@ -53,7 +53,6 @@ public:
     bool WaitForEnd(DWORD dwTimeoutMs = 15000);
     bool StillRunningAfter(DWORD dwMs) { return !WaitForEnd(dwMs); }
     DWORD ExitCode();
-    HANDLE Handle() const { return m_hProcess; }
 
 private:
     HANDLE m_hProcess = NULL;

@@ -3,20 +3,14 @@
 #include "server/trayicon.h"
 #include "serverfixture.h"
 #include "resource_ids.h"
-#include <gtest/gtest.h>
-#include <string.h>
 #include <thread>
 
 namespace {
 
 // Records the commands that reach OnCommand, then lets the tray act.
 struct RecordingTray : TrayIcon {
-    explicit RecordingTray(const char *pszTip = "Vur - Installer") : TrayIcon(IDR_TRAY_MENU, IDI_TRAY_ICON, pszTip) {}
-    void OnCommand(UINT nCommandId) override
-    {
-        m_commands.push_back(nCommandId);
-        TrayIcon::OnCommand(nCommandId);
-    }
+    explicit RecordingTray(const char *pszTip) : TrayIcon(IDR_TRAY_MENU, IDI_TRAY_ICON, pszTip) {}
+    void OnCommand(UINT nCommandId) override { m_commands.push_back(nCommandId), TrayIcon::OnCommand(nCommandId); }
     std::vector<UINT> m_commands;
 };
 
@@ -25,12 +19,9 @@ struct RecordingTray : TrayIcon {
 std::string TakeQueued(HWND hwndTray)
 {
     std::string taken;
-    MSG msg;
-    while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT)
-            taken += "quit ";
-        else if (msg.message == WM_USER && msg.hwnd == hwndTray)
-            taken += "user ";
+    for (MSG msg; PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE);) {
+        if (msg.message == WM_QUIT || (msg.message == WM_USER && msg.hwnd == hwndTray))
+            taken += msg.message == WM_QUIT ? "quit " : "user ";
         else
             DispatchMessageA(&msg);
     }
@@ -64,24 +55,23 @@ struct MenuDriver {
             char szItem[64] = "";
             GetMenuStringA((HMENU)SendMessageA(hwndMenu, MN_GETHMENU, 0, 0), 0, szItem, sizeof szItem, MF_BYPOSITION);
             itemText = szItem;
-            PostMessageA(hwndMenu, WM_KEYDOWN, bChoose ? VK_DOWN : VK_ESCAPE, 0);
-            if (bChoose)
-                PostMessageA(hwndMenu, WM_KEYDOWN, VK_RETURN, 0);
+            for (WPARAM vk : bChoose ? std::vector<WPARAM>{ VK_DOWN, VK_RETURN } : std::vector<WPARAM>{ VK_ESCAPE })
+                PostMessageA(hwndMenu, WM_KEYDOWN, vk, 0);
             return;
         }
     }) {}
-    std::string Wait()
-    {
-        if (thread.joinable())
-            thread.join();
-        return itemText;
-    }
+    std::string Wait() { return thread.joinable() ? (thread.join(), itemText) : itemText; }
     ~MenuDriver() { Wait(); }
 };
 
 }
 
-TEST(TrayIcon, HiddenWindowIsNeverShownAndTheTipIsCut)
+// The window is never shown and the tip is cut to its field. Commands
+// other than IDCANCEL go to the button's own procedure; notifications of
+// other icons and other mouse actions show no menu (one shown all the same
+// is dismissed, not waited for). A dismissed menu changes nothing; its one
+// item ends the loop, as IDCANCEL does.
+TEST(TrayIcon, HiddenWindowMenuAndCommands)
 {
     std::string tip(200, 'x');
     for (size_t i = 0; i < tip.size(); i++)
@@ -95,51 +85,29 @@ TEST(TrayIcon, HiddenWindowIsNeverShownAndTheTipIsCut)
         EXPECT_EQ((LONG)(WS_POPUP | WS_DISABLED), lStyle & (WS_POPUP | WS_DISABLED | WS_VISIBLE | WS_CHILD))
             << "style 0x" << std::hex << lStyle;
         EXPECT_EQ(tip.substr(0, 127), tray.Tip());
+        TakeQueued(hwnd);
+        {
+            MenuDriver driver(false, 50);
+            SendMessageA(hwnd, WM_COMMAND, MAKEWPARAM(IDOK, 0), 0);
+            SendMessageA(hwnd, WM_COMMAND, MAKEWPARAM(0x8000, 0), 0);
+            SendMessageA(hwnd, TRAY_CALLBACK_MESSAGE, IDI_TRAY_ICON + 1, WM_RBUTTONUP);
+            for (LPARAM lMouse : { WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_MOUSEMOVE })
+                SendMessageA(hwnd, TRAY_CALLBACK_MESSAGE, IDI_TRAY_ICON, lMouse);
+            EXPECT_EQ("(no menu seen)", driver.Wait());
+        }
+        EXPECT_EQ("", TakeQueued(hwnd)) << "no quit, no menu";
+        for (bool bChoose : { false, true }) {
+            SCOPED_TRACE(bChoose ? "chosen" : "dismissed");
+            MenuDriver driver(bChoose);
+            EXPECT_EQ(0, SendMessageA(hwnd, TRAY_CALLBACK_MESSAGE, IDI_TRAY_ICON, WM_RBUTTONUP));
+            EXPECT_EQ("Fermer Vur - Installer", driver.Wait());
+            EXPECT_EQ(bChoose ? "user quit " : "user ", TakeQueued(hwnd)) << "WM_USER follows the menu";
+            EXPECT_EQ(bChoose ? std::vector<UINT>{ 0x8000u } : std::vector<UINT>{}, tray.m_commands);
+        }
+        EXPECT_EQ(0, SendMessageA(hwnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0));
+        EXPECT_EQ("quit ", TakeQueued(hwnd)) << "WM_COMMAND IDCANCEL posts the quit";
     }
     EXPECT_FALSE(IsWindow(hwnd)) << "the destructor destroys the window";
-}
-
-TEST(TrayIcon, CancelCommandEndsTheLoopOtherMessagesPassOn)
-{
-    RecordingTray tray;
-    HWND hwnd = tray.Window();
-    ASSERT_NE(nullptr, hwnd);
-    TakeQueued(hwnd);
-    // Commands other than IDCANCEL go to the button's own procedure;
-    // notifications of other icons and other mouse actions show no menu
-    // (one shown all the same is dismissed, not waited for).
-    MenuDriver driver(false, 50);
-    SendMessageA(hwnd, WM_COMMAND, MAKEWPARAM(IDOK, 0), 0);
-    SendMessageA(hwnd, WM_COMMAND, MAKEWPARAM(0x8000, 0), 0);
-    SendMessageA(hwnd, TRAY_CALLBACK_MESSAGE, IDI_TRAY_ICON + 1, WM_RBUTTONUP);
-    for (LPARAM lMouse : { WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_MOUSEMOVE })
-        SendMessageA(hwnd, TRAY_CALLBACK_MESSAGE, IDI_TRAY_ICON, lMouse);
-    EXPECT_EQ("(no menu seen)", driver.Wait());
-    EXPECT_EQ("", TakeQueued(hwnd)) << "no quit, no menu";
-    EXPECT_TRUE(tray.m_commands.empty());
-    EXPECT_EQ(0, SendMessageA(hwnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0));
-    EXPECT_EQ("quit ", TakeQueued(hwnd)) << "WM_COMMAND IDCANCEL posts the quit";
-}
-
-TEST(TrayIcon, RightClickMenuChoiceEndsTheLoopDismissalDoesNot)
-{
-    RecordingTray tray;
-    HWND hwnd = tray.Window();
-    ASSERT_NE(nullptr, hwnd);
-    TakeQueued(hwnd);
-    {
-        MenuDriver driver(false);
-        EXPECT_EQ(0, SendMessageA(hwnd, TRAY_CALLBACK_MESSAGE, IDI_TRAY_ICON, WM_RBUTTONUP));
-        EXPECT_EQ("Fermer Vur - Installer", driver.Wait());
-    }
-    EXPECT_EQ("user ", TakeQueued(hwnd)) << "a dismissed menu changes nothing; WM_USER follows the menu";
-    EXPECT_TRUE(tray.m_commands.empty());
-    {
-        MenuDriver driver(true);
-        SendMessageA(hwnd, TRAY_CALLBACK_MESSAGE, IDI_TRAY_ICON, WM_RBUTTONUP);
-    }
-    EXPECT_EQ("user quit ", TakeQueued(hwnd)) << "WM_USER follows the menu, then the quit ends the main loop";
-    EXPECT_EQ(std::vector<UINT>{0x8000u}, tray.m_commands);
 }
 
 // installer.exe carries the icon as one 32 x 32 image at 8 bits; the tray
@@ -148,16 +116,12 @@ TEST(TrayResources, IconOfInstallerExe)
 {
     HMODULE hExe = LoadLibraryExA(InstallerExePath().c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(nullptr, hExe) << InstallerExePath();
-#pragma pack(push, 2)
-    struct GroupEntry { BYTE bWidth, bHeight, bColorCount, bReserved; WORD wPlanes, wBitCount; DWORD dwBytes; WORD nId; };
-    struct Group { WORD idReserved, idType, idCount; GroupEntry entries[1]; };
-#pragma pack(pop)
     HRSRC hGroup = FindResourceA(hExe, MAKEINTRESOURCEA(IDI_TRAY_ICON), (LPCSTR)RT_GROUP_ICON);
     ASSERT_NE(nullptr, hGroup) << "icon group 214";
-    const Group *pGroup = (const Group *)LockResource(LoadResource(hExe, hGroup));
-    ASSERT_EQ(1, pGroup->idCount) << "one image";
-    EXPECT_EQ(32, pGroup->entries[0].bWidth);
-    EXPECT_EQ(32, pGroup->entries[0].bHeight);
-    EXPECT_EQ(8, pGroup->entries[0].wBitCount);
+    // The group header's image count (offset 4), then the first entry's
+    // width, height and bit count (offsets 6, 7 and 12).
+    const BYTE *pGroup = (const BYTE *)LockResource(LoadResource(hExe, hGroup));
+    EXPECT_EQ("1 32x32 8", std::to_string(*(const WORD *)(pGroup + 4)) + " " + std::to_string(pGroup[6]) + "x" +
+                               std::to_string(pGroup[7]) + " " + std::to_string(*(const WORD *)(pGroup + 12)));
     FreeLibrary(hExe);
 }
