@@ -7,7 +7,8 @@
 // case.txt, line by line (paths and texts may use the tokens below):
 //   // comment
 // Before the runs:
-//   script: NAME            the script vurhost is given: <case>\NAME
+//   script: NAME            the script vurhost is given: <case>\NAME (none:
+//                           each run's options name what it is given)
 //   installdir: PATH        the install folder value (default <install>)
 //   copy: FROM TO           copies a file
 //   write: PATH TEXT        writes TEXT (\n for a line end) into a file
