@@ -111,13 +111,10 @@ public:
     void ExpandScript(const std::string &script)
     {
         std::string bytes;
-        if (script.empty())
-            return;
-        if (ReadFileBytes(m_case + "\\" + script, &bytes)) {
+        if (!script.empty() && ReadFileBytes(m_case + "\\" + script, &bytes)) {
             EXPECT_TRUE(WriteFileBytes(m_case + "\\" + script, Expand(bytes)));
         }
     }
-
 
     ~CaseWorld()
     {
