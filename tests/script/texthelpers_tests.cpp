@@ -3,6 +3,7 @@
 // checked here with sentinel bytes.
 #include "casefiles.h"
 #include "script/actions.h"
+#include "script/installpath.h"
 #include "script/texthelpers.h"
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -41,6 +42,12 @@ static std::string Call(const std::vector<std::string> &row)
         for (int i = 0; i < 9; i++)
             wsprintfA(buf + 2 * i, "%02X", ab[i]);
         return buf + std::string(list == a ? "" : " and the list changed (the same list serves every folder)");
+    }
+    if (fn == "JoinFolderPath") {
+        char sz[9];
+        memset(sz, 'X', sizeof sz);
+        BOOL bJoined = JoinFolderPath(sz, 8, a, strlen(a), b);
+        return (bJoined ? std::string(sz) : "refused") + (sz[8] == 'X' ? "" : " and the byte past the buffer written");
     }
     return "no such function";
 }
