@@ -14,7 +14,7 @@ cd "$root"
 build=build/x86_64
 logs=$build/mutants
 programs=(script_tests host_tests sysops_tests tools_tests vurlint_examples search_tests
-          browser_tests fuzz_tests server_tests)
+          browser_tests server_tests e2e_tests fuzz_tests)
 mkdir -p "$logs"
 
 saved=$(mktemp) target=
