@@ -140,6 +140,10 @@ TEST(PerfDataWalk, BadOrCutBlocksListNothingOrWhatLiesInside)
         uLast = uCount;
     }
     EXPECT_EQ(3u, uLast);
+    // The last instance's process id ends 4 bytes before the block: a
+    // value that ends exactly at the end of the data is read.
+    EXPECT_EQ(3u, Walk(data.substr(0, data.size() - 4), 500, &table));
+    EXPECT_EQ(2u, Walk(data.substr(0, data.size() - 5), 500, &table));
 }
 
 // Answers the performance-data query from a script and keeps the sizes asked for.

@@ -28,13 +28,14 @@ TEST(VurhostOptions, CommandLinesWithoutOneScript)
     }
 }
 
-// Addresses that no case can serve (a share, https, none); the names that
+// Addresses that no case can serve (a share, https, a scheme alone, none); the names that
 // downloaded files get: the last part, made safe.
 TEST(VurhostDownloads, AddressesAndFileNames)
 {
     static const struct { const char *pszAddress; bool bOk, bInternet; const char *pszLocation; } s_addresses[] = {
         { "\\\\server\\share\\f.txt", true, false, "\\\\server\\share\\f.txt" },
         { "HTTPS://host/a.txt?x=1", true, true, "HTTPS://host/a.txt?x=1" }, { "", false, false, "" },
+        { "Http:", true, true, "Http:" },   // the scheme alone is still an internet address
     };
     for (const auto &c : s_addresses) {
         SCOPED_TRACE(c.pszAddress);
