@@ -243,7 +243,10 @@ void CaseWorld::StartStandIn(const std::string &kind)
     STARTUPINFOA si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi;
-    ASSERT_TRUE(CreateProcessA(NULL, &commandLine[0], NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi)) << commandLine;
+    if (!CreateProcessA(NULL, &commandLine[0], NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi)) {
+        CloseHandle(hReady);
+        FAIL() << "cannot start " << commandLine;
+    }
     CloseHandle(pi.hThread);
     m_standIns.push_back(pi.hProcess);
     HANDLE aWait[] = { hReady, pi.hProcess };
