@@ -23,8 +23,7 @@ public:
             PostThreadMessageA(GetCurrentThreadId(), WM_QUIT, 0, 0);
         return S_OK;
     }
-    size_t stopAt = 0;
-    size_t nSetmsg = 0;
+    size_t stopAt = 0, nSetmsg = 0;
 };
 
 class DiskSearch : public testing::Test {
@@ -41,20 +40,10 @@ protected:
 
     UINT Check(const char *pszVersion, const char *pszName = "np.dll")
     {
+        installer->m_nPluginDirs = 0;
+        host.Take();
         std::string version = pszVersion ? pszVersion : "";
         return CheckBrowserPlugins(installer.get(), pszName, "f4", pszVersion ? &version[0] : NULL);
-    }
-    // "FOLDER | NAME | explorer or netscape" of each recorded entry, sorted:
-    // the walk lists a folder's entries in the file system's order.
-    Lines Entries()
-    {
-        Lines entries;
-        for (DWORD i = 0; i < installer->m_nPluginDirs && i < MAX_PLUGIN_DIRS; i++) {
-            const PluginDirEntry &e = installer->m_aPluginDirs[i];
-            entries.push_back(std::string(e.szDir) + " | " + e.szName + (e.bExplorer ? " | explorer" : " | netscape"));
-        }
-        std::sort(entries.begin(), entries.end());
-        return entries;
     }
     // The spinner text sent at each directory entered.
     Lines Progress()
@@ -72,43 +61,46 @@ protected:
     TreeDrives drives;
 };
 
-const std::vector<std::string> kBrowsers = {
-    "ie\\iexplore.exe", "ie\\Plugins\\",
-    "nav\\NETSCAPE.EXE", "nav\\Plugins\\np.dll<ver_us_1015.dll",
-    "current\\netscape.exe", "current\\Plugins\\np.dll<ver_us_950.dll",
-    "folder\\iexplore.exe\\",                       // a directory: entered, not a browser
-    ".hidden\\iexplore.exe", ".hidden\\sub\\",      // never entered
-};
-const std::vector<std::string> kNoBrowser = { "no\\browser\\here.exe" }, kAtTheRoot = { "iexplore.exe" };
-
-// A browser folder is recorded when its plug-in is missing or older; the
-// test holds when none is. A drive root lists no "." or "..": its only entry
-// is the first one, and its Plugins folder has no doubled backslash.
+// A browser folder is recorded ("FOLDER | NAME | explorer or netscape",
+// sorted: a folder lists its entries in the file system's order) when its
+// plug-in is missing or older; the test holds when none is. A drive root
+// lists no "." or "..": its only entry is the first one, and its Plugins
+// folder has no doubled backslash.
 TEST_F(DiskSearch, RecordsTheBrowserFoldersWithAMissingOrOlderPlugIn)
 {
-    const std::vector<std::string> current = { "a\\iexplore.exe", "a\\Plugins\\np.dll<ver_us_950.dll",
-                                               "b\\netscape.exe", "b\\Plugins\\NP.DLL<ver_us_950.dll" };
+    const Lines browsers = { "ie\\iexplore.exe", "ie\\Plugins\\", "nav\\NETSCAPE.EXE",
+                             "nav\\Plugins\\np.dll<ver_us_1015.dll", "current\\netscape.exe",
+                             "current\\Plugins\\np.dll<ver_us_950.dll",
+                             "folder\\iexplore.exe\\",                       // a directory: entered, not a browser
+                             ".hidden\\iexplore.exe", ".hidden\\sub\\" };    // never entered
+    const Lines current = { "a\\iexplore.exe", "a\\Plugins\\np.dll<ver_us_950.dll", "b\\netscape.exe",
+                            "b\\Plugins\\NP.DLL<ver_us_950.dll" };
+    const Lines noBrowser = { "no\\browser\\here.exe" }, atTheRoot = { "iexplore.exe" };
     const std::string ie = "M:\\ie\\Plugins | np.dll | explorer", nav = "M:\\nav\\Plugins | np.dll | netscape",
                       now = "M:\\current\\Plugins | np.dll | netscape";
-    struct Row { const std::vector<std::string> *tree; const char *version; Lines entries; } rows[] = {
-        { &kBrowsers, "2, 0, 0, 0", { ie, nav } },
-        { &kBrowsers, "1, 0, 1, 5", { ie } },
-        { &kBrowsers, "4, 0, 0, 951", { now, ie, nav } },
-        { &kBrowsers, NULL, { now, ie, nav } },         // no wanted version: every browser is out of date
+    struct Row { const Lines *tree; const char *version; Lines entries; } rows[] = {
+        { &browsers, "2, 0, 0, 0", { ie, nav } },
+        { &browsers, "1, 0, 1, 5", { ie } },
+        { &browsers, "4, 0, 0, 951", { now, ie, nav } },
+        { &browsers, NULL, { now, ie, nav } },         // no wanted version: every browser is out of date
         { &current, "4, 0, 0, 950", {} },
-        { &kNoBrowser, NULL, {} },
-        { &kAtTheRoot, "1, 0, 0, 0", { "M:\\Plugins | np.dll | explorer" } },
+        { &noBrowser, NULL, {} },
+        { &atTheRoot, "1, 0, 0, 0", { "M:\\Plugins | np.dll | explorer" } },
     };
     for (const Row &row : rows) {
-        SCOPED_TRACE(std::string(row.tree->front()) + " " + (row.version ? row.version : "(no version)"));
+        SCOPED_TRACE(row.tree->front() + " " + (row.version ? row.version : "(no version)"));
         drives.Drive('M', DRIVE_FIXED, *row.tree);
-        installer->m_nPluginDirs = 0;
-        host.Take();
         EXPECT_EQ(row.entries.empty() ? 1u : 0u, Check(row.version));
-        EXPECT_EQ(row.entries, Entries());
+        Lines entries;
+        for (DWORD i = 0; i < installer->m_nPluginDirs && i < MAX_PLUGIN_DIRS; i++) {
+            const PluginDirEntry &e = installer->m_aPluginDirs[i];
+            entries.push_back(std::string(e.szDir) + " | " + e.szName + (e.bExplorer ? " | explorer" : " | netscape"));
+        }
+        std::sort(entries.begin(), entries.end());
+        EXPECT_EQ(row.entries, entries);
         // ie, ie\Plugins, nav, nav\Plugins, current, current\Plugins,
         // folder, folder\iexplore.exe: the walk enters 8 directories.
-        if (row.tree == &kBrowsers) {
+        if (row.tree == &browsers) {
             EXPECT_EQ(8u, Progress().size());
         }
     }
@@ -118,9 +110,9 @@ TEST_F(DiskSearch, AFullTableStillFailsTheTest)
 {
     drives.Drive('M', DRIVE_FIXED, { "ie\\iexplore.exe", "nav\\netscape.exe" });
     installer->m_nPluginDirs = MAX_PLUGIN_DIRS - 1;
-    EXPECT_EQ(0u, Check(NULL));
+    EXPECT_EQ(0u, CheckBrowserPlugins(installer.get(), "np.dll", "f4", NULL));
     EXPECT_EQ(MAX_PLUGIN_DIRS, installer->m_nPluginDirs) << "the 51st folder is not recorded";
-    EXPECT_EQ(0u, Check(NULL)) << "an out-of-date folder beyond the table still fails the test";
+    EXPECT_EQ(0u, CheckBrowserPlugins(installer.get(), "np.dll", "f4", NULL)) << "beyond the table still fails";
     EXPECT_EQ(MAX_PLUGIN_DIRS, installer->m_nPluginDirs);
     EXPECT_EQ(NULL, installer->m_hThread) << "the field after the table is untouched";
 }
@@ -149,18 +141,14 @@ TEST_F(DiskSearch, ABrowserFolderWhosePathsWouldNotFitIsPassedOver)
             made.push_back(L"\\\\?\\" + std::wstring(dir.begin(), dir.end()));
             CreateDirectoryW(made.back().c_str(), NULL);
         }
-        EXPECT_EQ(row.cchDir, dir.size());
+        ASSERT_EQ(row.cchDir, dir.size());
         made.push_back(made.back() + L"\\iexplore.exe");
-        HANDLE h = CreateFileW(made.back().c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
-        EXPECT_NE(INVALID_HANDLE_VALUE, h);
-        if (h != INVALID_HANDLE_VALUE)
-            CloseHandle(h);
+        CloseHandle(CreateFileW(made.back().c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL));
 
-        installer->m_nPluginDirs = 0;
         memset(installer->m_aPluginDirs, 0xbd, sizeof installer->m_aPluginDirs);
         EXPECT_EQ(row.recorded ? 0u : 1u, Check(NULL, row.name));
-        EXPECT_EQ(row.recorded ? 1u : 0u, installer->m_nPluginDirs);
-        if (row.recorded && installer->m_nPluginDirs == 1) {
+        ASSERT_EQ(row.recorded ? 1u : 0u, installer->m_nPluginDirs);
+        if (row.recorded) {
             EXPECT_EQ(dir + "\\Plugins", installer->m_aPluginDirs[0].szDir);
             EXPECT_STREQ(row.name, installer->m_aPluginDirs[0].szName);
         }
@@ -192,25 +180,12 @@ TEST_F(DiskSearch, AStopRequestEndsTheWalkAtTheNextEntryAndTheDirectoryIsPutBack
     SetCurrentDirectoryA("C:\\");
 }
 
-TEST_F(DiskSearch, TheSpinnerStepsAtThe1st17thAnd33rdDirectory)
+// The spinner's steps at the 1st, 17th and 33rd directory run end to end
+// (the spinner-steps case); after 32 steps the mark starts again at the left.
+TEST(DiskSearchSpinner, AfterThirtyTwoStepsTheMarkStartsAgain)
 {
-    std::vector<std::string> entries;
-    for (int i = 0; i < 33; i++)
-        entries.push_back("d" + std::to_string(100 + i) + "\\");
-    drives.Drive('M', DRIVE_FIXED, entries);
-    g_spinner = SearchSpinner();
-    SoughtFile sought = { "nowhere.dll", 0, 0 };
-    SearchFixedDrives(installer.get(), &sought, 1);
     const std::string dots(31, '.');
-    Lines expected(16, "-" + dots);
-    expected.insert(expected.end(), 16, "." "\\" + dots.substr(1));
-    expected.push_back(".." "|" + dots.substr(2));
-    EXPECT_EQ(expected, Progress());
-    EXPECT_EQ("SetParameter TEXTMSG=Veuillez patienter pendant l'installation...", host.Calls().at(0));
-    EXPECT_EQ("SetParameter NUMMSG=1", host.Calls().at(1));
-
-    // After 32 steps the mark starts again at the left.
-    g_spinner.dwCalls = 0;
+    g_spinner = SearchSpinner();
     g_spinner.dwSteps = 31;
     AdvanceSpinner();
     EXPECT_EQ(dots + "/", g_spinner.szText);

@@ -1,6 +1,6 @@
 // [TEST] lines through the interpreter, in-process: the rows of
-// testlines.txt on keys, files and drives made here, and the lines outside
-// the grammar and the skipping of a section's rest.
+// testlines.txt on keys, files and drives made here, and the skipping of a
+// section's rest.
 #include "casefiles.h"
 #include "searchtrees.h"
 #include "regtestkeys.h"
@@ -11,82 +11,31 @@
 
 namespace {
 
-const char kWaitText[] = "SetParameter TEXTMSG=Veuillez patienter pendant l'installation...";
-
-// Runs the rows of testlines.txt of one kind (in any case) as one script.
-void ExpectRows(const char *pszKind)
+// The rows of testlines.txt run as one script, a unit a row.
+TEST(TestLines, EachRowHoldsOrNot)
 {
-    std::vector<std::vector<std::string>> rows;
-    for (const std::vector<std::string> &row : ReadTable(VUR_SEARCH_DATA "/testlines.txt"))
-        if (lstrcmpiA(row[0].c_str(), pszKind) == 0)
-            rows.push_back(row);
-    ASSERT_GE(rows.size(), 8u) << pszKind;
-    std::string script;
-    for (size_t i = 0; i < rows.size(); i++)
-        script += "[INSTALL]\n[TEST]\n" + rows[i][0] + "\n" + rows[i][1] + "\n[DL]\n[TEXT]\n0;row " +
-                  std::to_string(i) + "\n";
-    InstallerHarness h;
-    h.Start(script + "[END]\n");
-    ASSERT_TRUE(h.WaitForQuit(60000));
-    for (size_t i = 0; i < rows.size(); i++)
-        EXPECT_EQ(rows[i][2] == "1", !h.host.Has("SetParameter TEXTMSG=row " + std::to_string(i))) << rows[i][1];
-}
-
-// One [TEST] section; what the run left in the object.
-struct Outcome {
-    LONG bTestResult;
-    DWORD nPluginDirs;
-    bool bSearched;
-};
-
-Outcome RunTestSection(const std::string &lines)
-{
-    InstallerHarness h;
-    h.Start("[TEST]\n" + lines + "[END]\n");
-    EXPECT_TRUE(h.WaitForQuit(60000));
-    return { h.Object()->m_bTestResult, h.Object()->m_nPluginDirs, h.host.Has(kWaitText) };
-}
-
-#define KEY "HKEY_CURRENT_USER\\Software\\VurTest\\TestLines"
-
-TEST(TestLines, Registry)
-{
-    PrivateKeyTree tree(HKEY_CURRENT_USER, "Software\\VurTest\\TestLines");
     const std::string key = "Software\\VurTest\\TestLines";
-    auto number = [&](const char *pszName, DWORD dw) {
-        RegSetKeyValueA(HKEY_CURRENT_USER, key.c_str(), pszName, REG_DWORD, &dw, sizeof dw);
-    };
-    number("Five", 5);
-    number("One", 1);
-    number("Three", 3);
-    number("Max", 0xFFFFFFFF);
+    PrivateKeyTree tree(HKEY_CURRENT_USER, key);
+    for (auto number : { std::make_pair("Five", 5u), std::make_pair("One", 1u), std::make_pair("Three", 3u),
+                         std::make_pair("Max", 0xFFFFFFFFu) })
+        RegSetKeyValueA(HKEY_CURRENT_USER, key.c_str(), number.first, REG_DWORD, &number.second, sizeof(DWORD));
     ASSERT_TRUE(SetTestString(HKEY_CURRENT_USER, key, "Text", "Abc"));
     RegSetKeyValueA(HKEY_CURRENT_USER, key.c_str(), "Expand", REG_EXPAND_SZ, "Abc", 4);
     RegSetKeyValueA(HKEY_CURRENT_USER, key.c_str(), "Binary", REG_BINARY, "Abc", 4);
-    ExpectRows("[REGISTRY]");
-}
 
-TEST(TestLines, FileDateAndFileVersionInTheInstallFolder)
-{
     TempDir folder;
     InstallFolderValue value(folder.Path() + "\\");
     ASSERT_TRUE(MakeTree(folder.Path(), { "dated.txt=x", "v.dll<ver_us_1015.dll", "plain.dll<plain.dll",
                                           "fr.dll<ver_fr_2000.dll" }));
     FILETIME ft = MakeUtcTime(1999, 12, 25, 13, 30, 0);
     ASSERT_TRUE(WriteFileTimes(folder / "dated.txt", NULL, &ft));
-    ExpectRows("[FILEDATE]");
-    ExpectRows("[FILEVER]");
-}
 
-TEST(TestLines, FilesOnTheFixedDrives)
-{
     TreeDrives drives;
     ASSERT_TRUE(drives.ok());
-    std::string m = drives.Drive('M', DRIVE_FIXED, { "x\\a.dll=0123456789", "y\\z\\b.dll", "big\\" });
+    std::string m = drives.Drive('M', DRIVE_FIXED, { "x\\a.dll=0123456789", "y\\z\\b.dll", "big\\", std::string(127, 'n') });
     ASSERT_TRUE(MakeTree(m, { "y\\z\\b.dll=" + std::string(1024, 'b') }));
-    drives.Drive('N', DRIVE_REMOVABLE, { "only.dll" });
-    drives.Drive('O', DRIVE_CDROM, { "only.dll" });
-    drives.Drive('P', DRIVE_REMOTE, { "only.dll" });
+    for (char ch : { 'N', 'O', 'P' })
+        drives.Drive(ch, ch == 'N' ? DRIVE_REMOVABLE : ch == 'O' ? DRIVE_CDROM : DRIVE_REMOTE, { "only.dll" });
     // 4 GiB and 1234 bytes, sparse: sizes compare on their low 32 bits.
     HANDLE h = CreateFileA((m + "\\big\\big.bin").c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
     ASSERT_NE(INVALID_HANDLE_VALUE, h);
@@ -94,49 +43,37 @@ TEST(TestLines, FilesOnTheFixedDrives)
     size.QuadPart = 0x100000000LL + 1234;
     EXPECT_TRUE(SetFilePointerEx(h, size, NULL, FILE_BEGIN) && SetEndOfFile(h));
     CloseHandle(h);
-    ExpectRows("[FILE]");
+
+    std::vector<std::vector<std::string>> rows = ReadTable(VUR_SEARCH_DATA "/testlines.txt");
+    ASSERT_GE(rows.size(), 70u);
+    std::string script;
+    for (size_t i = 0; i < rows.size(); i++)
+        script += "[INSTALL]\n[TEST]\n" + rows[i][0] + "\n" + rows[i][1] + "\n[DL]\n[TEXT]\n0;row " +
+                  std::to_string(i) + "\n";
+    InstallerHarness harness;
+    harness.Start(script + "[END]\n");
+    ASSERT_TRUE(harness.WaitForQuit(120000));
+    for (size_t i = 0; i < rows.size(); i++)
+        EXPECT_EQ(rows[i][2] == "1", !harness.host.Has("SetParameter TEXTMSG=row " + std::to_string(i)))
+            << rows[i][0] << " " << rows[i][1];
 }
 
-// Our choices: a line outside its kind's grammar, or a name that does not
-// fit its record, does not hold and starts no search.
-TEST(TestLines, LinesOutsideTheGrammarDoNotHoldAndSearchNothing)
-{
-    TreeDrives drives;
-    ASSERT_TRUE(drives.ok());
-    drives.Drive('M', DRIVE_FIXED, { "ie\\iexplore.exe", std::string(127, 'n') });
-    struct Check { std::string lines; bool searched; } checks[] = {
-        { "[FILE]\n" + std::string(128, 'n') + "\n", false },
-        { "[FILE]\na.dll;" + std::string(128, 'n') + ":0\n", false },
-        { "[PLUGIN]\nnp.dll\n", false },
-        { "[PLUGIN]\nnp.dll;a;b\n", false },
-        { "[PLUGIN]\n" + std::string(128, 'p') + ";a;b;c;1, 0, 0, 0\n", false },
-        { "[plugin]\n" + std::string(127, 'p') + ";a;b;c;1, 0, 0, 0\n", true },
-    };
-    for (const Check &check : checks) {
-        SCOPED_TRACE(check.lines.substr(0, 30));
-        Outcome outcome = RunTestSection(check.lines);
-        EXPECT_EQ(0, outcome.bTestResult);
-        EXPECT_EQ(check.searched, outcome.bSearched);
-    }
-    EXPECT_EQ(1, RunTestSection("[FILE]\n" + std::string(127, 'n') + "\n").bTestResult)
-        << "a name of 127 characters fits";
-}
-
+// The first line that does not hold skips the rest of the section: the
+// [PLUGIN] line after it, which alone fills the table, starts no search.
 TEST(TestLines, TheFirstLineThatDoesNotHoldSkipsTheRestOfTheSection)
 {
     TreeDrives drives;
     ASSERT_TRUE(drives.ok());
     drives.Drive('M', DRIVE_FIXED, { "ie\\iexplore.exe" });
-    Outcome alone = RunTestSection("[PLUGIN]\nnp.dll;a;b;c\n");
-    EXPECT_EQ(0, alone.bTestResult);
-    EXPECT_EQ(1u, alone.nPluginDirs) << "the [PLUGIN] line alone fills the table";
-    Outcome after = RunTestSection("[REGISTRY]\n" KEY "\\Missing\n[PLUGIN]\nnp.dll;a;b;c\n");
-    EXPECT_EQ(0u, after.nPluginDirs);
-    EXPECT_FALSE(after.bSearched);
-    // A line before any kind header changes nothing but skips the rest:
-    // the registry line after it, which would hold, is not evaluated.
-    EXPECT_EQ(1, RunTestSection("[REGISTRY]\nHKEY_CURRENT_USER\\Software\n").bTestResult);
-    EXPECT_EQ(0, RunTestSection("HKEY_CURRENT_USER\\Software\n[REGISTRY]\nHKEY_CURRENT_USER\\Software\n").bTestResult);
+    for (const char *pszFirst : { "", "[REGISTRY]\nHKEY_CURRENT_USER\\Software\\VurTest\\Missing\n" }) {
+        SCOPED_TRACE(pszFirst);
+        InstallerHarness h;
+        h.Start("[TEST]\n" + std::string(pszFirst) + "[PLUGIN]\nnp.dll;a;b;c\n[END]\n");
+        ASSERT_TRUE(h.WaitForQuit(60000));
+        EXPECT_EQ(0, h.Object()->m_bTestResult);
+        EXPECT_EQ(*pszFirst ? 0u : 1u, h.Object()->m_nPluginDirs);
+        EXPECT_EQ(!*pszFirst, h.host.Has("SetParameter TEXTMSG=Veuillez patienter pendant l'installation..."));
+    }
 }
 
 }

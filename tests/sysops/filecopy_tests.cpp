@@ -1,9 +1,20 @@
-// ExpandCopyFile on real SZDD files made by mscompress at build time, on
-// plain files, and on sources and destinations that cannot be used.
+// ExpandCopyFile on real SZDD files made by mscompress at build time and on
+// files that cannot be used; the file-time operations under it, and the
+// date comparison of the copy by date.
 #include "sysops/filecopy.h"
+#include "sysops/filedatecompare.h"
+#include "sysops/filetimes.h"
 #include "sysopsfixtures.h"
 #include <gtest/gtest.h>
 #include <lzexpand.h>
+
+// Wine difference: on a Unix file system Wine keeps no creation time of its
+// own; it reports the last-write time as the creation time and drops a
+// creation time that is set.
+static FILETIME CreationTimeAsRead(const FILETIME &ftCreation, const FILETIME &ftLastWrite)
+{
+    return RunningOnWine() ? ftLastWrite : ftCreation;
+}
 
 // One longer, read-only, hidden and system destination for all copies.
 // The last source, a plain file that merely starts like an SZDD header, has
@@ -18,18 +29,13 @@ TEST(ExpandCopyFile, ExpandsCompressedAndCopiesPlainFilesOverAReadOnlyDestinatio
     const DWORD dwCleared = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
     ASSERT_TRUE(WriteFileBytes(dest, std::string(100000, 'z')));
     ASSERT_TRUE(SetFileAttributesA(dest.c_str(), dwCleared));
-    const struct {
-        std::string source, original;
-    } cases[] = {
-        {FixturePath("empty.bin_"), FixturePath("empty.bin")}, {FixturePath("small.bin_"), FixturePath("small.bin")},
-        {FixturePath("large.bin_"), FixturePath("large.bin")}, {FixturePath("large.bin"), FixturePath("large.bin")},
-        {FixturePath("empty.bin"), FixturePath("empty.bin")},  {almostSzdd, almostSzdd},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.source);
-        std::string original = FileText(c.original);
-        if (c.source != c.original) {
-            ASSERT_EQ(0u, FileText(c.source).compare(0, 8, "SZDD\x88\xf0\x27\x33", 8)) << "not an SZDD file";
+    for (std::string source : { FixturePath("empty.bin_"), FixturePath("small.bin_"), FixturePath("large.bin_"),
+                                FixturePath("large.bin"), FixturePath("empty.bin"), almostSzdd }) {
+        SCOPED_TRACE(source);
+        bool bCompressed = source.back() == '_' && source != almostSzdd;
+        std::string original = FileText(bCompressed ? source.substr(0, source.size() - 1) : source);
+        if (bCompressed) {
+            ASSERT_EQ(0u, FileText(source).compare(0, 8, "SZDD\x88\xf0\x27\x33", 8)) << "not an SZDD file";
             // Wine difference: mscompress writes one stray literal (a NUL)
             // after the header of an empty file; Wine's LZRead expands every
             // byte of compressed data and ignores the length of 0 that the
@@ -39,14 +45,12 @@ TEST(ExpandCopyFile, ExpandsCompressedAndCopiesPlainFilesOverAReadOnlyDestinatio
                 original.assign(1, '\0');
         }
         g_lLastCopyResult = 12345;
-        EXPECT_EQ(1u, ExpandCopyFile(c.source.c_str(), dest.c_str()));
+        EXPECT_EQ(1u, ExpandCopyFile(source.c_str(), dest.c_str()));
         EXPECT_EQ((LONG)original.size(), g_lLastCopyResult) << "bytes written";
         std::string copy = FileText(dest);
-        EXPECT_TRUE(original == copy) << "the copy has " << copy.size() << " bytes, expected the original's "
-                                      << original.size();
+        EXPECT_TRUE(original == copy) << "the copy has " << copy.size() << " bytes, expected " << original.size();
     }
-    DWORD dwAttributes = GetFileAttributesA(dest.c_str());
-    EXPECT_EQ(0u, dwAttributes & dwCleared) << "attributes 0x" << std::hex << dwAttributes;
+    EXPECT_EQ(0u, GetFileAttributesA(dest.c_str()) & dwCleared);
 
     FileTimes times;
     ASSERT_TRUE(ReadFileTimes(dest, &times));
@@ -56,11 +60,10 @@ TEST(ExpandCopyFile, ExpandsCompressedAndCopiesPlainFilesOverAReadOnlyDestinatio
     // elsewhere the last-write time is that of the writing (this minute).
     FILETIME ftNow;
     GetSystemTimeAsFileTime(&ftNow);
-    if (RunningOnWine()) {
+    if (RunningOnWine())
         EXPECT_EQ(FileTimeText(ftLastWrite), FileTimeText(times.ftLastWrite)) << "last-write time";
-    } else {
-        EXPECT_GT(600000000ull, FileTimeToU64(ftNow) - FileTimeToU64(times.ftLastWrite)) << FileTimeText(times.ftLastWrite);
-    }
+    else
+        EXPECT_GT(600000000ull, FileTimeToU64(ftNow) - FileTimeToU64(times.ftLastWrite));
 }
 
 // A failed copy gives a negative result and creates or changes nothing.
@@ -78,25 +81,21 @@ TEST(ExpandCopyFile, FailuresLeaveTheFilesAsTheyWereAndGiveTheirHandlesBack)
     ASSERT_TRUE(WriteFileBytes(held, "held"));
     HANDLE hHeld = CreateFileA(held.c_str(), GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING, 0, NULL);
     ASSERT_NE(INVALID_HANDLE_VALUE, hHeld);
-    const struct {
-        const char *pszSource, *pszDest;
-        LONG lResult;           // 0: any negative result
-    } cases[] = {
-        {missing.c_str(), fresh.c_str(), LZERROR_BADINHANDLE}, {NULL, fresh.c_str(), 0}, {small.c_str(), NULL, 0},
-        {small.c_str(), noFolder.c_str(), 0}, {longSource.c_str(), fresh.c_str(), 0},
-        {small.c_str(), longDest.c_str(), 0}, {small.c_str(), held.c_str(), 0},
+    const char *const apszCases[][2] = {
+        {missing.c_str(), fresh.c_str()}, {NULL, fresh.c_str()}, {small.c_str(), NULL},
+        {small.c_str(), noFolder.c_str()}, {longSource.c_str(), fresh.c_str()},
+        {small.c_str(), longDest.c_str()}, {small.c_str(), held.c_str()},
     };
     for (int nRound = 0; nRound < 8; nRound++) {
-        for (size_t i = 0; i < sizeof cases / sizeof cases[0]; i++) {
-            SCOPED_TRACE(i);
+        for (const auto &c : apszCases) {
+            SCOPED_TRACE(std::string(c[0] ? c[0] : "(null)") + " to " + (c[1] ? c[1] : "(null)"));
             g_lLastCopyResult = 12345;
-            ASSERT_EQ(0u, ExpandCopyFile(cases[i].pszSource, cases[i].pszDest));
+            ASSERT_EQ(0u, ExpandCopyFile(c[0], c[1]));
             ASSERT_GT(0, g_lLastCopyResult);
-            if (cases[i].lResult) {
-                ASSERT_EQ(cases[i].lResult, g_lLastCopyResult);
-            }
         }
     }
+    ExpandCopyFile(missing.c_str(), fresh.c_str());
+    EXPECT_EQ(LZERROR_BADINHANDLE, g_lLastCopyResult) << "a missing source";
     CloseHandle(hHeld);
     EXPECT_FALSE(FileExists(fresh));
     EXPECT_FALSE(FileExists(dir / "nofolder")) << "a folder was created";
@@ -110,39 +109,99 @@ TEST(ExpandCopyFile, FailuresLeaveTheFilesAsTheyWereAndGiveTheirHandlesBack)
     EXPECT_EQ(FileText(FixturePath("small.bin")), FileText(fresh)) << "expanded after the failures";
 }
 
+// Windows fails the open of a header naming an unknown algorithm (only 'A'
+// exists) with LZERROR_UNKNOWNALG, and the read past the end of a cut file.
+// Wine differences: its LZOpenFileA hands back the plain file and its
+// LZCopy, meeting the header again, writes nothing and gives 0; its LZRead
+// stops quietly where the data ends, so a cut file "succeeds" as a prefix.
 TEST(ExpandCopyFile, DamagedCompressedFiles)
 {
     TempDir dir;
     std::string compressed = FileText(FixturePath("large.bin_")), original = FileText(FixturePath("large.bin"));
     std::string unknownAlgorithm = compressed;
-    unknownAlgorithm[8] = 'B';              // only 'A' exists
+    unknownAlgorithm[8] = 'B';
     ASSERT_TRUE(WriteFileBytes(dir / "alg.bi_", unknownAlgorithm));
     ASSERT_TRUE(WriteFileBytes(dir / "cut.bi_", compressed.substr(0, compressed.size() / 2)));
-    UINT rAlgorithm = ExpandCopyFile((dir / "alg.bi_").c_str(), (dir / "alg.bin").c_str());
-    LONG lAlgorithm = g_lLastCopyResult;
+    EXPECT_EQ(RunningOnWine() ? 1u : 0u, ExpandCopyFile((dir / "alg.bi_").c_str(), (dir / "alg.bin").c_str()));
+    EXPECT_EQ(RunningOnWine() ? 0 : LZERROR_UNKNOWNALG, g_lLastCopyResult);
     UINT rCut = ExpandCopyFile((dir / "cut.bi_").c_str(), (dir / "cut.bin").c_str());
-    LONG lCut = g_lLastCopyResult;
     if (!RunningOnWine()) {
-        EXPECT_EQ(0u, rAlgorithm);
-        EXPECT_EQ(LZERROR_UNKNOWNALG, lAlgorithm);
         EXPECT_EQ(0u, rCut);
-        EXPECT_GT(0, lCut);
+        EXPECT_GT(0, g_lLastCopyResult);
         return;
     }
-    // Wine difference: Wine's LZOpenFileA hands back the plain file when the
-    // header names an unknown algorithm, and its LZCopy, meeting the header
-    // again, gives 0 (nothing written) instead of an error; Windows fails
-    // the open with LZERROR_UNKNOWNALG.
-    EXPECT_EQ(1u, rAlgorithm);
-    EXPECT_EQ(0, lAlgorithm);
     EXPECT_EQ("", FileText(dir / "alg.bin"));
-    // Wine difference: Wine's LZRead stops quietly where the compressed data
-    // ends, without checking the length in the header, so a cut file expands
-    // to a prefix of the original and the copy "succeeds"; Windows reports
-    // the read past the end as an error.
     std::string expanded = FileText(dir / "cut.bin");
     EXPECT_EQ(1u, rCut);
-    EXPECT_EQ((LONG)expanded.size(), lCut);
+    EXPECT_EQ((LONG)expanded.size(), g_lLastCopyResult);
     EXPECT_LT(expanded.size(), original.size());
     EXPECT_EQ(0, original.compare(0, expanded.size(), expanded)) << "not a prefix of the original";
+}
+
+// Each time operation reads or writes only its own time and never writes a
+// zero time; a file that cannot be opened (share mode 0: any other handle to
+// it) is left alone with the caller's value.
+TEST(FileTimes, EachOwnTimeNoZeroAndHeldFilesLeftAlone)
+{
+    TempDir dir;
+    std::string path = dir / "x.txt", missing = dir / "missing.txt";
+    FILETIME ftCreation = MakeUtcTime(2001, 1, 2, 3, 4, 5), ftLastWrite = MakeUtcTime(2002, 6, 7, 8, 9, 10), ft;
+    ASSERT_TRUE(WriteFileBytes(path, "x"));
+    ASSERT_TRUE(WriteFileTimes(path, &ftCreation, &ftLastWrite));
+    GetFileCreationTime(path.c_str(), &ft);
+    EXPECT_EQ(FileTimeText(CreationTimeAsRead(ftCreation, ftLastWrite)), FileTimeText(ft)) << "creation";
+    FileTimes before, after;
+    ASSERT_TRUE(ReadFileTimes(path, &before));
+    // Last write first: a creation writer that also wrote the last-write
+    // time would show, even under Wine. A time whose low half is zero (in
+    // 2015) is a time; all zero is none.
+    FILETIME ftHighOnly = U64ToFileTime(0x01D0000000000000ull), ftNewCreation = MakeUtcTime(1998, 4, 3, 2, 1, 0);
+    SetFileLastWriteTime(path.c_str(), ftHighOnly);
+    SetFileCreationTime(path.c_str(), ftNewCreation);
+    SetFileLastWriteTime(path.c_str(), U64ToFileTime(0));
+    SetFileCreationTime(path.c_str(), U64ToFileTime(0));
+    ASSERT_TRUE(ReadFileTimes(path, &after));
+    EXPECT_EQ(FileTimeText(ftHighOnly), FileTimeText(after.ftLastWrite)) << "last write";
+    EXPECT_EQ(FileTimeText(CreationTimeAsRead(ftNewCreation, ftHighOnly)), FileTimeText(after.ftCreation));
+    EXPECT_EQ(FileTimeText(before.ftLastAccess), FileTimeText(after.ftLastAccess)) << "last access";
+    EXPECT_EQ("x", FileText(path));
+
+    HANDLE hHeld = OpenShared(path, GENERIC_READ);
+    ASSERT_NE(INVALID_HANDLE_VALUE, hHeld);
+    std::string noFolder = dir / "nofolder\\x.txt";
+    for (const char *pszPath : {missing.c_str(), path.c_str(), noFolder.c_str(), (const char *)NULL}) {
+        SCOPED_TRACE(pszPath ? pszPath : "(null)");
+        for (auto get : {GetFileCreationTime, GetFileLastWriteTime}) {
+            ft = U64ToFileTime(0x0123456789abcdefull);
+            get(pszPath, &ft);
+            EXPECT_EQ(0x0123456789abcdefull, FileTimeToU64(ft)) << "the caller's value";
+            get(pszPath, NULL);
+        }
+        SetFileLastWriteTime(pszPath, ftLastWrite);
+        SetFileCreationTime(pszPath, ftLastWrite);
+    }
+    CloseHandle(hHeld);
+    ASSERT_TRUE(ReadFileTimes(path, &after));
+    EXPECT_EQ(FileTimeText(ftHighOnly), FileTimeText(after.ftLastWrite)) << "a held file was stamped";
+    EXPECT_FALSE(FileExists(missing)) << "a writer created the file";
+}
+
+// Last-write times compare to the 100 ns. No file, or one file given
+// twice (share mode 0: the second open meets the first), counts as
+// unreadable. The copies by date and version, and their failures on a held
+// or missing destination, run end to end (copydate, copyver and
+// conditional-copies-fail).
+TEST(FileNotNewer, TimesToThe100nsAndUnreadableFiles)
+{
+    TempDir dir;
+    std::string a = dir / "a.dll", b = dir / "b.dll";
+    FILETIME ftB = MakeUtcTime(2000, 1, 1, 12, 0, 0), ftA = U64ToFileTime(FileTimeToU64(ftB) + 1);
+    ASSERT_TRUE(WriteFileBytes(a, "a") && WriteFileBytes(b, "b"));
+    ASSERT_TRUE(WriteFileTimes(a, NULL, &ftB) && WriteFileTimes(b, NULL, &ftB));
+    EXPECT_EQ(1u, FileNotNewer(a.c_str(), b.c_str()));
+    ASSERT_TRUE(WriteFileTimes(a, NULL, &ftA));
+    EXPECT_EQ(0u, FileNotNewer(a.c_str(), b.c_str()));
+    EXPECT_EQ(1u, FileNotNewer(b.c_str(), a.c_str()));
+    EXPECT_EQ(0u, FileNotNewer(NULL, b.c_str()));
+    EXPECT_EQ(0u, FileNotNewer(b.c_str(), b.c_str()));
 }

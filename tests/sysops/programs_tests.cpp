@@ -1,21 +1,10 @@
 // RunProgramAndWait and RegisterComponentFile on the fixture program
 // (recordargs.exe records its command line, exits with 1) and the fixture
 // libraries (registers.dll's DllRegisterServer returns what the test asks).
+// The exec-programs and register-components cases run them end to end.
 #include "sysops/programs.h"
 #include "sysopsfixtures.h"
 #include <gtest/gtest.h>
-
-// Waits on the named event given after the mode (ten seconds at most), so
-// that a test can leave it running past a time-out and then end it.
-VUR_CHILD_MODE(waitevent)
-{
-    HANDLE hEvent = argc < 3 ? NULL : OpenEventA(SYNCHRONIZE, FALSE, argv[2]);
-    if (!hEvent)
-        return 3;
-    DWORD dw = WaitForSingleObject(hEvent, 10000);
-    CloseHandle(hEvent);
-    return dw == WAIT_OBJECT_0 ? 0 : 4;
-}
 
 class ProgramsTest : public testing::Test {
 protected:
@@ -35,15 +24,11 @@ protected:
     }
 };
 
-TEST_F(ProgramsTest, RunsExactlyTheCommandLineGivenOrNothing)
+TEST_F(ProgramsTest, RunsExactlyTheCommandLineGivenOrNothingAndATimeOutLeavesItRunning)
 {
     char szLine[] = "first \"second arg\" /x";
     EXPECT_EQ(1u, RunProgramAndWait(program.c_str(), szLine, INFINITE)) << "exit code 1 is still a success";
     EXPECT_EQ("first \"second arg\" /x", Recorded()) << "the path is not put in front";
-    EXPECT_EQ(1u, RunProgramAndWait(program.c_str(), NULL, 10000));
-    // No command line: the platform makes one of the path. Wine difference:
-    // Wine puts it in quotes; Windows takes the path as it is.
-    EXPECT_EQ(RunningOnWine() ? "\"" + program + "\"" : program, Recorded());
 
     // No path: the command line must not be taken as the program to run.
     std::string line = "\"" + program + "\" via the line", missing = dir / "missing.exe", notProgram = FixturePath("small.bin");
@@ -52,20 +37,16 @@ TEST_F(ProgramsTest, RunsExactlyTheCommandLineGivenOrNothing)
         EXPECT_EQ(0u, RunProgramAndWait(pszPath, &line[0], 10000));
         EXPECT_EQ("(not run)", Recorded());
     }
-}
 
-TEST_F(ProgramsTest, ATimeOutLeavesTheProgramRunning)
-{
-    char szEvent[64];
-    wsprintfA(szEvent, "vur-sysops-release-%lu", GetCurrentProcessId());
-    HANDLE hRelease = CreateEventA(NULL, TRUE, FALSE, szEvent);
-    ASSERT_NE(nullptr, hRelease);
-    std::string self = ThisProgramPath(), line = "\"" + self + "\" --child=waitevent " + szEvent;
-    DWORD dwStart = GetTickCount();
-    EXPECT_EQ(1u, RunProgramAndWait(self.c_str(), &line[0], 300));
-    EXPECT_LT(GetTickCount() - dwStart, 5000u) << "waited past the time-out";
-    SetEvent(hRelease);
-    CloseHandle(hRelease);
+    // Without a record file the program adds its line to recordargs.exe.txt
+    // and "ended" half a second later: still running after a 100 ms wait.
+    SetEnvironmentVariableA("VUR_RECORD_FILE", NULL);
+    std::string own = program + ".txt";
+    EXPECT_EQ(1u, RunProgramAndWait(program.c_str(), NULL, 100));
+    EXPECT_EQ(std::string::npos, FileText(own).find("ended")) << "waited past the time-out";
+    for (int i = 0; i < 100 && FileText(own).find("ended") == std::string::npos; i++)
+        Sleep(100);
+    EXPECT_NE(std::string::npos, FileText(own).find("ended")) << "the program did not go on";
 }
 
 TEST_F(ProgramsTest, RegistersProgramsWithRegserverAndLibrariesThroughDllRegisterServer)
@@ -82,10 +63,8 @@ TEST_F(ProgramsTest, RegistersProgramsWithRegserverAndLibrariesThroughDllRegiste
     } cases[] = {
         {program, "0", 1, "/regserver"},
         {upper, "0", 0, "(not run)"},
-        {FixturePath("registers.dll"), "0", 1, "(not run)"},
         {FixturePath("registers.dll"), "1", 1, "(not run)"},        // S_FALSE succeeds
         {FixturePath("registers.dll"), "80004005", 0, "(not run)"}, // E_FAIL
-        {FixturePath("ver_us_1015.dll"), "0", 0, "(not run)"},     // no entry point
         {FixturePath("small.bin"), "0", 0, "(not run)"},           // not a library
         {dir / "missing.dll", "0", 0, "(not run)"},
     };

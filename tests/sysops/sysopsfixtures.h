@@ -1,6 +1,5 @@
-// What the sysops tests share: where the built fixtures are, file contents,
-// and how Wine reports a creation time (the file-time helpers are the shared
-// ones of tests/support).
+// What the sysops tests share: where the built fixtures are, and file
+// contents (the file-time helpers are the shared ones of tests/support).
 #ifndef VUR_TEST_SYSOPSFIXTURES_H
 #define VUR_TEST_SYSOPSFIXTURES_H
 
@@ -20,14 +19,6 @@ inline std::string FileText(const std::string &path)
 {
     std::string bytes;
     return ReadFileBytes(path, &bytes) ? bytes : "(unreadable)";
-}
-
-// Wine difference: on a Unix file system Wine keeps no creation time of its
-// own; it reports the last-write time as the creation time and drops a
-// creation time that is set.
-inline FILETIME CreationTimeAsRead(const FILETIME &ftCreation, const FILETIME &ftLastWrite)
-{
-    return RunningOnWine() ? ftLastWrite : ftCreation;
 }
 
 #endif

@@ -1,6 +1,6 @@
 // Texts the sysops functions read: dates, versions and registry paths, as
 // rows of texts.txt, each text in a sentinel-filled buffer so that a write
-// past its NUL shows.
+// past its NUL shows; and the version query's own limits.
 #include "casefiles.h"
 #include "sysops/datetext.h"
 #include "sysops/registry.h"
@@ -66,4 +66,22 @@ TEST(SysopsTexts, EachCallGivesItsValue)
     EXPECT_EQ(1u, VersionTextAtLeast(szLong, szLong + 3));
     EXPECT_STREQ("3, 1, 2, 1, 2", szLong);
     EXPECT_EQ(nullptr, SplitRegistryPath(NULL, NULL));
+}
+
+// The query path "\StringFileInfo\" + translation + "\FileVersion" is built
+// in 256 bytes: a translation of up to 227 characters fits, a longer one is
+// refused rather than cut. Backslashes after the translation name the same
+// string to VerQueryValueA, so the longest translation that fits still
+// finds it. (The choices by version run in the copyver case and the
+// [FILEVER] rows of testlines.txt.)
+TEST(FileVersionAtLeast, TheQueryPathAndFilesWithoutAVersion)
+{
+    char szWanted[] = "1, 0, 1, 5", szZero[] = "0, 0, 0, 0";
+    std::string path = FixturePath("ver_us_1015.dll"), fits = "040904E4" + std::string(227 - 8, '\\');
+    EXPECT_EQ(1u, FileVersionAtLeast(path.c_str(), szWanted, fits.c_str())) << "227 characters";
+    EXPECT_EQ(0u, FileVersionAtLeast(path.c_str(), szWanted, (fits + "\\").c_str())) << "228 characters";
+    EXPECT_EQ(0u, FileVersionAtLeast(path.c_str(), szWanted, std::string(100000, '4').c_str())) << "100000";
+    EXPECT_EQ(0u, FileVersionAtLeast(FixturePath("large.bin").c_str(), szZero, NULL)) << "not a module";
+    EXPECT_EQ(0u, FileVersionAtLeast(NULL, szZero, NULL));
+    EXPECT_STREQ("1, 0, 1, 5", szWanted);
 }

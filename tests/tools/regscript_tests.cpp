@@ -5,20 +5,9 @@
 #include "regscript.h"
 #include "server/registrar.h"
 #include <gtest/gtest.h>
+#include <sstream>
 
 static const char s_szTestKey[] = "Software\\VUR regscript tests";
-
-static std::vector<std::string> Words(const std::string &line)
-{
-    std::vector<std::string> words;
-    size_t start = 0;
-    while ((start = line.find_first_not_of(' ', start)) != std::string::npos) {
-        size_t end = line.find(' ', start);
-        words.push_back(line.substr(start, end == std::string::npos ? std::string::npos : end - start));
-        start = end;
-    }
-    return words;
-}
 
 TEST(Regscript, EachCasePrintsItsTranscript)
 {
@@ -29,8 +18,12 @@ TEST(Regscript, EachCasePrintsItsTranscript)
         DeleteKeyTree(HKEY_CURRENT_USER, s_szTestKey);
         std::string out;
         for (const std::string &command : SplitLines(c.body)) {
-            std::vector<std::string> args = Words(command);
-            args.erase(args.begin());
+            std::istringstream words(command);
+            std::string word;
+            std::vector<std::string> args;
+            words >> word;                  // the tool's name
+            while (words >> word)
+                args.push_back(word);
             int nExit = RunRegscript(args, &out);
             out += "[exit " + std::to_string(nExit) + "]\n";
         }
