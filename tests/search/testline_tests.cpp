@@ -1,6 +1,6 @@
 // [TEST] lines through the interpreter, in-process: the rows of
-// testlines.txt on keys, files and drives made here, and the skipping of a
-// section's rest.
+// testlines.txt on keys, files and drives made here. (The skipping of a
+// section's rest runs end to end: test-skips-after-a-failed-line.)
 #include "casefiles.h"
 #include "searchtrees.h"
 #include "regtestkeys.h"
@@ -8,8 +8,6 @@
 #include "support/installfolder.h"
 #include "support/testtimes.h"
 #include <gtest/gtest.h>
-
-namespace {
 
 // The rows of testlines.txt run as one script, a unit a row.
 TEST(TestLines, EachRowHoldsOrNot)
@@ -56,24 +54,4 @@ TEST(TestLines, EachRowHoldsOrNot)
     for (size_t i = 0; i < rows.size(); i++)
         EXPECT_EQ(rows[i][2] == "1", !harness.host.Has("SetParameter TEXTMSG=row " + std::to_string(i)))
             << rows[i][0] << " " << rows[i][1];
-}
-
-// The first line that does not hold skips the rest of the section: the
-// [PLUGIN] line after it, which alone fills the table, starts no search.
-TEST(TestLines, TheFirstLineThatDoesNotHoldSkipsTheRestOfTheSection)
-{
-    TreeDrives drives;
-    ASSERT_TRUE(drives.ok());
-    drives.Drive('M', DRIVE_FIXED, { "ie\\iexplore.exe" });
-    for (const char *pszFirst : { "", "[REGISTRY]\nHKEY_CURRENT_USER\\Software\\VurTest\\Missing\n" }) {
-        SCOPED_TRACE(pszFirst);
-        InstallerHarness h;
-        h.Start("[TEST]\n" + std::string(pszFirst) + "[PLUGIN]\nnp.dll;a;b;c\n[END]\n");
-        ASSERT_TRUE(h.WaitForQuit(60000));
-        EXPECT_EQ(0, h.Object()->m_bTestResult);
-        EXPECT_EQ(*pszFirst ? 0u : 1u, h.Object()->m_nPluginDirs);
-        EXPECT_EQ(!*pszFirst, h.host.Has("SetParameter TEXTMSG=Veuillez patienter pendant l'installation..."));
-    }
-}
-
 }
