@@ -98,12 +98,8 @@ struct IconWindow {
     IconWindow(const char *pszTitle, const std::string &pixels, int size = 16) : title(pszTitle)
     {
         hIcon = pixels.size() == BROWSER_ICON_BYTES ? CreatePixelIcon((const BYTE *)pixels.data(), size) : NULL;
-        WNDCLASSEXA wc = {};
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = DefWindowProcA;
-        wc.hInstance = GetModuleHandleA(NULL);
-        wc.hIconSm = hIcon;
-        wc.lpszClassName = pszTitle;
+        WNDCLASSEXA wc = { sizeof wc, 0, DefWindowProcA, 0, 0, GetModuleHandleA(NULL), NULL, NULL, NULL, NULL,
+                           pszTitle, hIcon };
         RegisterClassExA(&wc);
         hwnd = CreateWindowExA(0, pszTitle, pszTitle, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100, NULL, NULL,
                                wc.hInstance, NULL);
