@@ -88,16 +88,24 @@ static UINT Walk(const std::string &data, UINT uCapacity, std::vector<ProcessRec
     return WalkProcessPerfData(bytes.data(), (DWORD)bytes.size(), dwIdCounter, pTable->data(), uCapacity);
 }
 
-TEST(PerfDataWalk, ListsEachInstanceAsAProgramWithItsId)
+// One block holds every case: the names of the system's own instances, a
+// name that converts into 256 bytes or more, one that does not convert.
+TEST(PerfDataWalk, ListsEachInstanceInsideTheDataAsAProgramWithItsId)
 {
-    const std::string data = PerfBlock({{L"Idle", 0}, {L"System", 4}, {L"iexplore", 1234}, {L"caf\u00e9", 77}, {L"_Total", 0}});
-    const char *const apszNames[] = { "Idle.exe", "System.exe", "iexplore.exe", "caf\xe9.exe", "_Total.exe" };
-    const DWORD adwIds[] = { NO_PROCESS_ID, 4, 1234, 77, NO_PROCESS_ID };
+    std::vector<Instance> instances = {{L"Idle", 0}, {L"System", 4}, {L"iexplore", 1234}, {L"caf\u00e9", 77}, {L"_Total", 0}};
+    for (size_t cch : { 255, 256, 259, 260, 5000 })
+        instances.push_back({std::wstring(cch, L'a'), 9});
+    const std::string data = PerfBlock(instances), a255 = std::string(255, 'a') + ".exe";
+    // 256 and 259 convert but leave no room for ".exe": a record without a
+    // name, which matches nothing; 260 and more do not convert into 260 bytes.
+    const char *const apszNames[] = { "Idle.exe", "System.exe", "iexplore.exe", "caf\xe9.exe", "_Total.exe",
+                                      a255.c_str(), "", "", "unknown", "unknown" };
+    const DWORD adwIds[] = { NO_PROCESS_ID, 4, 1234, 77, NO_PROCESS_ID, 9, 9, 9, 9, 9 };
     std::vector<ProcessRecord> table;
-    for (UINT uCapacity : { 500, 6, 5, 1, 0 }) {
+    for (UINT uCapacity : { 500, 11, 10, 1, 0 }) {
         SCOPED_TRACE(uCapacity);
         UINT uCount = Walk(data, uCapacity, &table);
-        ASSERT_EQ(uCapacity > 5 ? 5 : uCapacity ? uCapacity - 1 : 0, uCount) << "at most capacity - 1 records";
+        ASSERT_EQ(std::min(uCapacity ? uCapacity - 1 : 0, 10u), uCount) << "at most capacity - 1 records";
         for (UINT i = 0; i < uCount; i++) {
             EXPECT_STREQ(apszNames[i], table[i].name);
             EXPECT_EQ(adwIds[i], table[i].processId);
@@ -105,33 +113,11 @@ TEST(PerfDataWalk, ListsEachInstanceAsAProgramWithItsId)
         }
         EXPECT_EQ(0xbdbdbdbdu, table[uCount].processId) << "record past the count written";
     }
+    // Without a counter definition of the id index no id is known, and no name kept.
+    ASSERT_EQ(10u, Walk(data, 500, &table, 9999));
+    for (UINT i = 0; i < 10; i++)
+        EXPECT_TRUE(table[i].name[0] == '\0' && table[i].processId == NO_PROCESS_ID) << i;
 
-    // A record whose id or name is not known carries no name: it matches nothing.
-    const struct {
-        size_t cchName;
-        DWORD dwIdCounter;
-        std::string name;
-        DWORD dwId;
-    } cases[] = {
-        {255, ID_COUNTER, std::string(255, 'a') + ".exe", 9},
-        {256, ID_COUNTER, "", 9},           // converts, but leaves no room for ".exe"
-        {259, ID_COUNTER, "", 9},
-        {260, ID_COUNTER, "unknown", 9},    // does not convert into 260 bytes
-        {5000, ID_COUNTER, "unknown", 9},
-        {8, 9999, "", NO_PROCESS_ID},       // no counter definition with the id index
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.cchName);
-        ASSERT_EQ(1u, Walk(PerfBlock({{std::wstring(c.cchName, L'a'), 9}}), 500, &table, c.dwIdCounter));
-        EXPECT_EQ(c.name, table[0].name);
-        EXPECT_EQ(c.dwId, table[0].processId);
-    }
-}
-
-TEST(PerfDataWalk, BadOrCutBlocksListNothingOrWhatLiesInside)
-{
-    const std::string data = PerfBlock({{L"System", 4}, {L"iexplore", 1234}, {L"netscape", 77}});
-    std::vector<ProcessRecord> table;
     EXPECT_EQ(0u, Walk(std::string(data).replace(6, 1, "X"), 500, &table)) << "signature PERX";
     UINT uLast = 0;
     for (size_t cb = 0; cb <= data.size(); cb++) {
@@ -139,11 +125,11 @@ TEST(PerfDataWalk, BadOrCutBlocksListNothingOrWhatLiesInside)
         ASSERT_LE(uLast, uCount) << cb << " bytes";
         uLast = uCount;
     }
-    EXPECT_EQ(3u, uLast);
+    EXPECT_EQ(10u, uLast);
     // The last instance's process id ends 4 bytes before the block: a
     // value that ends exactly at the end of the data is read.
-    EXPECT_EQ(3u, Walk(data.substr(0, data.size() - 4), 500, &table));
-    EXPECT_EQ(2u, Walk(data.substr(0, data.size() - 5), 500, &table));
+    EXPECT_EQ(10u, Walk(data.substr(0, data.size() - 4), 500, &table));
+    EXPECT_EQ(9u, Walk(data.substr(0, data.size() - 5), 500, &table));
 }
 
 // Answers the performance-data query from a script and keeps the sizes asked for.
