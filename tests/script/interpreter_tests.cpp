@@ -63,7 +63,7 @@ static Calls RunCase(const std::string &body, InstallerHarness &h)
             nDownloads = atoi(option.c_str() + 9);
         } else if (option == "no install folder") {
             folder.reset();
-            folder.reset(new InstallFolderValue());
+            folder.reset(new InstallFolderValue(""));
         } else if (option.compare(0, 7, "no key ") == 0) {
             noKey = option.substr(7);
             RegDeleteTreeA(HKEY_CURRENT_USER, noKey.c_str());
@@ -90,7 +90,7 @@ static Calls RunCase(const std::string &body, InstallerHarness &h)
     }
     Calls calls = h.host.Calls();
     calls.erase(calls.begin(), calls.begin() + std::min<size_t>(2, calls.size()));
-    for (const std::string &box : h.dialogs.Take())
+    for (const std::string &box : h.TakeBoxes())
         calls.push_back("! " + box);
     WIN32_FIND_DATAA fd;
     HANDLE hFind = FindFirstFileA((install / "*").c_str(), &fd);
