@@ -104,20 +104,3 @@ std::vector<std::string> InstallerHarness::TakeBoxes()
     }
     return taken;
 }
-
-std::vector<std::string> ReportCalls(const char *pszTurl, const char *pszFrame, long lAppId, long lJobId)
-{
-    std::vector<std::string> v = {
-        "SetParameter TEXTMSG=", "ExecuteCmd SETMSG",
-        "SetParameter TEXTMSG=", "SetParameter NUMMSG=1", "ExecuteCmd SETMSG",
-    };
-    if (pszTurl && *pszTurl) {
-        v.push_back("SetParameter APPID=" + std::to_string(lAppId));
-        v.push_back("SetParameter JOBID=" + std::to_string(lJobId));
-        v.push_back(std::string("SetParameter TURL=") + pszTurl);
-        if (pszFrame && *pszFrame)
-            v.push_back(std::string("SetParameter BFRM=") + pszFrame);
-        v.push_back("ExecuteCmd SEND");
-    }
-    return v;
-}

@@ -50,8 +50,4 @@ private:
     size_t m_nAnswered = 0;
 };
 
-// The calls a report ending sends after the script's own messages.
-std::vector<std::string> ReportCalls(const char *pszTurl, const char *pszFrame,
-                                     long lAppId = 0, long lJobId = 0);
-
 #endif
