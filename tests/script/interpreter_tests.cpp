@@ -86,18 +86,6 @@ TEST(ScriptCases, EachScriptMakesItsCalls)
     });
 }
 
-// The failed copy's report names the destination as written; the download
-// table's 256-byte entry keeps the downloaded file's path.
-TEST(ScriptCases, DestinationTooLongForItsBufferFailsWithoutBeingCut)
-{
-    InstallerHarness h;
-    std::string name(300, 'n');
-    Calls calls = RunCase("@ download 1\n[DL]\nhttp://x/a\n[ACTIONS]\nCOPY:1;" + name + "\n[END]\n", h);
-    EXPECT_NE(calls.end(), std::find(calls.begin(), calls.end(), "SetParameter DSTFILE=" + name));
-    EXPECT_NE(calls.end(), std::find(calls.begin(), calls.end(), "SetParameter NUMERR=3"));
-    EXPECT_EQ(h.dir / "dl1.tmp", h.Object()->m_aDownloads[0].szPath);
-}
-
 TEST(ScriptLoading, LoadingClearsInstalledAndAfterTheEndANewScriptCanCome)
 {
     InstallerHarness h;
