@@ -18,7 +18,7 @@ static std::string LongTextScript(int nLines)
     return s + "[END]\n";
 }
 
-TEST(SetParameter, LongValuesAreCutTo255Characters)
+TEST(SetParameter, LongValuesAreCutTo255CharactersAndNullsChangeNoText)
 {
     InstallerHarness h;
     Installer *p = h.Object();
@@ -32,13 +32,7 @@ TEST(SetParameter, LongValuesAreCutTo255Characters)
         EXPECT_EQ(std::string(255, 'y'), p->m_szResUrl2);
         EXPECT_EQ(guard, p->m_szErrUrl[0]) << "the next field is untouched";
     }
-}
-
-// NULL names and values, Latin-1 text, and GetParameter, which gives nothing.
-TEST(SetParameter, OddValuesAndGetParameter)
-{
-    InstallerHarness h;
-    Installer *p = h.Object();
+    // NULL names and values, Latin-1 text, and GetParameter, which gives nothing.
     h.Set("FILE", "kept");
     h.Set("JOBID", "9");
     for (const wchar_t *pszName : { L"FILE", L"JOBID", L"RESURL1" }) {
@@ -110,7 +104,7 @@ TEST(ExecuteCmd, ScriptThatCannotBeOpenedIsErrorOne)
     CloseHandle(hHeld);
 }
 
-TEST(Advise, SecondCallbackReplacesTheFirst)
+TEST(Advise, SecondCallbackReplacesTheFirstAndUnadviseWhileClosingBrowsersOnlyDropsIt)
 {
     InstallerHarness h;
     RecordingHost second;
@@ -127,17 +121,13 @@ TEST(Advise, SecondCallbackReplacesTheFirst)
     EXPECT_TRUE(second.Has("CmptOut"));
     h.Object()->Advise(NULL, NULL);
     EXPECT_EQ(1, second.RefCount()) << "Advise(NULL) drops the callback";
-}
-
-TEST(Unadvise, WhileClosingBrowsersOnlyDropsTheCallback)
-{
-    InstallerHarness h;
-    LONG cBefore = h.host.RefCount();
+    h.host.ResetQuit();
+    h.Object()->Advise(&second, &dwCookie);
     g_bClosingBrowser = 1;
     h.Object()->Unadvise(0);
     g_bClosingBrowser = 0;
     EXPECT_EQ(nullptr, h.Object()->m_pCallback);
-    EXPECT_EQ(cBefore - 1, h.host.RefCount());
+    EXPECT_EQ(1, second.RefCount()) << "Unadvise while closing browsers only drops the callback";
     h.host.PumpFor(100);
     EXPECT_FALSE(h.host.QuitSeen());
 }
