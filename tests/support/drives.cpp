@@ -81,17 +81,6 @@ std::string UnixPathOf(const std::string &folder)
 
 }
 
-bool MapDrive(char chLetter, UINT uType, const std::string &folder)
-{
-    std::string unixPath = UnixPathOf(folder);
-    return !unixPath.empty() && DefineDrive(chLetter, uType, unixPath.c_str());
-}
-
-bool UnmapDrive(char chLetter)
-{
-    return DefineDrive(chLetter, DRIVE_NO_ROOT_DIR, NULL);
-}
-
 SearchDrives::SearchDrives()
 {
     std::string c = DriveUnixPath('C'), z = DriveUnixPath('Z');
@@ -102,7 +91,7 @@ SearchDrives::SearchDrives()
 SearchDrives::~SearchDrives()
 {
     for (char chLetter : m_mapped)
-        UnmapDrive(chLetter);
+        DefineDrive(chLetter, DRIVE_NO_ROOT_DIR, NULL);
     std::string c = DriveUnixPath('C');
     if (!c.empty())
         DefineDrive('C', DRIVE_FIXED, c.c_str());
@@ -112,5 +101,6 @@ bool SearchDrives::Map(char chLetter, UINT uType, const std::string &folder)
 {
     if (m_mapped.find(chLetter) == std::string::npos)
         m_mapped += chLetter;
-    return MapDrive(chLetter, uType, folder);
+    std::string unixPath = UnixPathOf(folder);
+    return !unixPath.empty() && DefineDrive(chLetter, uType, unixPath.c_str());
 }

@@ -9,12 +9,6 @@
 #include <windows.h>
 #include <string>
 
-// Shows the folder (a Windows path) as the drive chLetter of type uType
-// (DRIVE_FIXED, DRIVE_REMOVABLE, DRIVE_CDROM, DRIVE_REMOTE...). A unix
-// path (starting with '/') is taken as it is.
-bool MapDrive(char chLetter, UINT uType, const std::string &folder);
-bool UnmapDrive(char chLetter);
-
 // For the life of the object the machine has no fixed drive but those
 // mapped through it: C: (the prefix's drive_c) and Z: (the whole Linux
 // file system) become network drives, their folders unchanged. At the end
@@ -28,6 +22,9 @@ public:
     SearchDrives &operator=(const SearchDrives &) = delete;
 
     bool ok() const { return m_bOk; }
+    // Shows the folder (a Windows path) as the drive chLetter of type uType
+    // (DRIVE_FIXED, DRIVE_REMOVABLE, DRIVE_CDROM, DRIVE_REMOTE...). A unix
+    // path (starting with '/') is taken as it is.
     bool Map(char chLetter, UINT uType, const std::string &folder);
 
 private:

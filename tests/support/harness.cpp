@@ -2,7 +2,7 @@
 #include "support/harness.h"
 #include "host/bstr.h"
 
-InstallerHarness::InstallerHarness() : m_pInstaller(NULL), m_nAnswered(0)
+InstallerHarness::InstallerHarness() : m_boxes(GetCurrentProcessId(), true, &m_boxLog, true)
 {
     // Leftovers of an earlier test must not end this one.
     host.PumpFor(0);
@@ -75,51 +75,32 @@ bool InstallerHarness::WaitForQuit(DWORD dwTimeoutMs)
     return host.PumpUntil([this] { return host.QuitSeen() && RunHasLeft(m_pInstaller); }, dwTimeoutMs);
 }
 
-std::vector<std::string> ReportCalls(const char *pszTurl, const char *pszFrame, long lAppId, long lJobId)
+bool InstallerHarness::AnswerDownload(const std::string &localPath, DWORD dwTimeoutMs)
 {
-    std::vector<std::string> v = {
-        "SetParameter TEXTMSG=", "ExecuteCmd SETMSG",
-        "SetParameter TEXTMSG=", "SetParameter NUMMSG=1", "ExecuteCmd SETMSG",
-    };
-    if (pszTurl && *pszTurl) {
-        v.push_back("SetParameter APPID=" + std::to_string(lAppId));
-        v.push_back("SetParameter JOBID=" + std::to_string(lJobId));
-        v.push_back(std::string("SetParameter TURL=") + pszTurl);
-        if (pszFrame && *pszFrame)
-            v.push_back(std::string("SetParameter BFRM=") + pszFrame);
-        v.push_back("ExecuteCmd SEND");
-    }
-    return v;
-}
-
-bool InstallerHarness::WaitForDownloadRequest(DWORD dwTimeoutMs)
-{
-    auto requests = [this] {
+    auto requested = [this] {
         size_t n = 0;
         for (const std::string &c : host.Calls())
             n += c == "ExecuteCmd DOWNLOAD";
-        return n;
+        return n > m_nAnswered;
     };
-    if (!host.PumpUntil([&] { return requests() > m_nAnswered; }, dwTimeoutMs))
+    if (!host.PumpUntil(requested, dwTimeoutMs))
         return false;
     m_nAnswered++;
-    return true;
-}
-
-bool InstallerHarness::AnswerDownload(const std::string &localPath, DWORD dwTimeoutMs)
-{
-    if (!WaitForDownloadRequest(dwTimeoutMs))
-        return false;
     Set("DLPATH", localPath);
     Command("DLDONE");
     return true;
 }
 
-bool InstallerHarness::RefuseDownload(const std::string &url, DWORD dwTimeoutMs)
+// vurhost records UTF-8; the tests compare the component's ANSI bytes.
+std::vector<std::string> InstallerHarness::TakeBoxes()
 {
-    if (!WaitForDownloadRequest(dwTimeoutMs))
-        return false;
-    Set("DLURL", url);
-    Command("DLERR");
-    return true;
+    std::vector<std::string> seen = m_boxes.Seen(), taken;
+    for (; m_nBoxesTaken < seen.size(); m_nBoxesTaken++) {
+        std::wstring wide(seen[m_nBoxesTaken].size() + 1, L'\0');
+        MultiByteToWideChar(CP_UTF8, 0, seen[m_nBoxesTaken].c_str(), -1, &wide[0], (int)wide.size());
+        std::string ansi(wide.size() * 2, '\0');
+        WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, &ansi[0], (int)ansi.size(), NULL, NULL);
+        taken.push_back(ansi.c_str());
+    }
+    return taken;
 }

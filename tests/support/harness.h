@@ -1,12 +1,16 @@
 // Drives an Installer object the way a host does, in-process: the test
-// thread plays the host's apartment, the RecordingHost records every call.
+// thread plays the host's apartment, the RecordingHost records every call,
+// and the message boxes of this process are recorded and closed with their
+// default button (vurhost's watcher, pointed at this process), so tests
+// never block on them.
 #ifndef VUR_TEST_HARNESS_H
 #define VUR_TEST_HARNESS_H
 
 #include "host/installer.h"
 #include "support/recordinghost.h"
-#include "support/dialogwatcher.h"
 #include "support/testfiles.h"
+#include "dialogs.h"
+#include "transcript.h"
 #include <string>
 #include <vector>
 
@@ -23,27 +27,27 @@ public:
     // script's download with DLDONE. Gives the script's path.
     std::string Start(const std::string &script);
     // Pumps until the run has left (the thread is gone and g_csInstall is
-    // free) and, if bExpectQuit, until the server end was asked for.
+    // free).
     bool WaitForRunEnd(DWORD dwTimeoutMs = 10000);
-    // Waits for the next DOWNLOAD request of the script and answers it as a
-    // host does, after the request's call has returned: DLPATH + DLDONE, or
-    // DLURL + DLERR. Gives FALSE when no request came.
-    bool AnswerDownload(const std::string &localPath, DWORD dwTimeoutMs = 10000);
-    bool RefuseDownload(const std::string &url, DWORD dwTimeoutMs = 10000);
+    // The same, and until the server's end was asked for (WM_QUIT).
     bool WaitForQuit(DWORD dwTimeoutMs = 10000);
+    // Waits for the next DOWNLOAD request of the script and answers it as a
+    // host does, after the request's call has returned: DLPATH + DLDONE.
+    // Gives false when no request came.
+    bool AnswerDownload(const std::string &localPath, DWORD dwTimeoutMs = 10000);
+    // "CAPTION | TEXT" of each message box seen since the last call, in the
+    // ANSI code page (the component's own bytes).
+    std::vector<std::string> TakeBoxes();
 
     RecordingHost host;
-    DialogWatcher dialogs;
     TempDir dir;
 
 private:
-    bool WaitForDownloadRequest(DWORD dwTimeoutMs);
-    Installer *m_pInstaller;
-    size_t m_nAnswered;
+    Transcript m_boxLog;        // not opened: the watcher needs one
+    DialogWatch m_boxes;
+    size_t m_nBoxesTaken = 0;
+    Installer *m_pInstaller = NULL;
+    size_t m_nAnswered = 0;
 };
-
-// The calls a report ending sends after the script's own messages.
-std::vector<std::string> ReportCalls(const char *pszTurl, const char *pszFrame,
-                                     long lAppId = 0, long lJobId = 0);
 
 #endif

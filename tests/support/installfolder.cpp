@@ -3,52 +3,32 @@
 
 static const char kKey[] = "Software\\VUR";
 
-void InstallFolderValue::Save()
-{
-    m_bHad = false;
-    HKEY hKey;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, KEY_QUERY_VALUE | m_samView, &hKey) != ERROR_SUCCESS)
-        return;
-    char buf[1024];
-    DWORD cb = sizeof buf - 1;
-    DWORD dwType = 0;
-    m_bHad = RegQueryValueExA(hKey, NULL, NULL, &dwType, (BYTE *)buf, &cb) == ERROR_SUCCESS && dwType == REG_SZ;
-    RegCloseKey(hKey);
-    if (m_bHad) {
-        buf[cb] = '\0';
-        m_previous = buf;
-    }
-}
-
-void InstallFolderValue::Put(const std::string *pFolder)
-{
-    HKEY hKey;
-    if (pFolder) {
-        if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, NULL, 0, KEY_SET_VALUE | m_samView, NULL, &hKey, NULL) !=
-            ERROR_SUCCESS)
-            return;
-        RegSetValueExA(hKey, NULL, 0, REG_SZ, (const BYTE *)pFolder->c_str(), (DWORD)pFolder->size() + 1);
-    } else {
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, KEY_SET_VALUE | m_samView, &hKey) != ERROR_SUCCESS)
-            return;
-        RegDeleteValueA(hKey, NULL);
-    }
-    RegCloseKey(hKey);
-}
-
 InstallFolderValue::InstallFolderValue(const std::string &folder, REGSAM samView) : m_samView(samView)
 {
-    Save();
-    Put(&folder);
+    HKEY hKey;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, KEY_QUERY_VALUE | samView, &hKey) == ERROR_SUCCESS) {
+        char buf[1024];
+        DWORD cb = sizeof buf - 1, dwType = 0;
+        if (RegQueryValueExA(hKey, NULL, NULL, &dwType, (BYTE *)buf, &cb) == ERROR_SUCCESS && dwType == REG_SZ) {
+            buf[cb] = '\0';
+            m_previous = buf;
+        }
+        RegCloseKey(hKey);
+    }
+    Put(folder);
 }
 
-InstallFolderValue::InstallFolderValue(REGSAM samView) : m_samView(samView)
+void InstallFolderValue::Put(const std::string &folder)
 {
-    Save();
-    Put(NULL);
-}
-
-InstallFolderValue::~InstallFolderValue()
-{
-    Put(m_bHad ? &m_previous : NULL);
+    HKEY hKey;
+    REGSAM sam = KEY_SET_VALUE | m_samView;
+    LONG r = folder.empty() ? RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, sam, &hKey)
+                            : RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, NULL, 0, sam, NULL, &hKey, NULL);
+    if (r != ERROR_SUCCESS)
+        return;
+    if (folder.empty())
+        RegDeleteValueA(hKey, NULL);
+    else
+        RegSetValueExA(hKey, NULL, 0, REG_SZ, (const BYTE *)folder.c_str(), (DWORD)folder.size() + 1);
+    RegCloseKey(hKey);
 }

@@ -11,16 +11,14 @@
 
 class InstallFolderValue {
 public:
-    explicit InstallFolderValue(const std::string &folder, REGSAM samView = 0);    // sets it
-    explicit InstallFolderValue(REGSAM samView = 0);                               // removes it
-    ~InstallFolderValue();
+    // An empty folder removes the value.
+    explicit InstallFolderValue(const std::string &folder, REGSAM samView = 0);
+    ~InstallFolderValue() { Put(m_previous); }
 
 private:
-    void Save();
-    void Put(const std::string *pFolder);    // NULL removes the value
+    void Put(const std::string &folder);
     REGSAM m_samView;
-    bool m_bHad;
-    std::string m_previous;
+    std::string m_previous;     // empty: there was none
 };
 
 #endif

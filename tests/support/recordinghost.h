@@ -7,20 +7,19 @@
 #include <windows.h>
 #include "installer_h.h"
 #include <functional>
+#include <mutex>
 #include <string>
 #include <vector>
 
 class RecordingHost : public IDiagCmpt2PMP {
 public:
-    RecordingHost();
-    virtual ~RecordingHost();
-
-    // IUnknown
+    virtual ~RecordingHost() = default;
     STDMETHODIMP QueryInterface(REFIID riid, void **ppv) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
-    // IDiagCmpt2PMP: recorded as "SetParameter NAME=VALUE", "ExecuteCmd NAME",
-    // "CmptOut" ("GetParameter NAME" for completeness).
+    // Tests own the host on the stack: the count never frees it.
+    STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&m_cRef); }
+    STDMETHODIMP_(ULONG) Release() override { return InterlockedDecrement(&m_cRef); }
+    // Recorded as "SetParameter NAME=VALUE", "ExecuteCmd NAME", "CmptOut";
+    // GetParameter is recorded as "GetParameter NAME" and gives null.
     STDMETHODIMP ExecuteCmd(BSTR bstrName) override;
     STDMETHODIMP SetParameter(BSTR bstrName, BSTR bstrValue) override;
     STDMETHODIMP GetParameter(BSTR bstrName, BSTR *bstrValue) override;
@@ -28,27 +27,24 @@ public:
 
     std::vector<std::string> Calls();   // copy of everything recorded so far
     std::vector<std::string> Take();    // the same, and forget them
-    size_t CallCount();
+    size_t CallCount() { return Calls().size(); }
     bool Has(const std::string &call);  // recorded at least once
-    // Threads that made the calls (to check which thread reached the host).
-    std::vector<DWORD> CallingThreads();
 
     // Pumps messages until pred() holds, WM_QUIT arrives (noted in
     // QuitSeen()), or dwTimeoutMs passes. Gives pred()'s last value.
     bool PumpUntil(const std::function<bool()> &pred, DWORD dwTimeoutMs = 10000);
     // Pumps for a fixed time (to show that nothing more happens).
-    void PumpFor(DWORD dwMs);
+    void PumpFor(DWORD dwMs) { PumpUntil([] { return false; }, dwMs); }
     bool QuitSeen() const { return m_bQuitSeen; }
     void ResetQuit() { m_bQuitSeen = false; }
     LONG RefCount() const { return m_cRef; }
 
 private:
     void Record(const std::string &call);
-    volatile LONG m_cRef;
-    CRITICAL_SECTION m_cs;
+    volatile LONG m_cRef = 1;
+    std::mutex m_mutex;
     std::vector<std::string> m_calls;
-    std::vector<DWORD> m_threads;
-    bool m_bQuitSeen;
+    bool m_bQuitSeen = false;
 };
 
 // Text of a BSTR up to its first NUL, converted to the ANSI code page.

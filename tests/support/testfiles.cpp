@@ -1,5 +1,6 @@
 // Temporary folders and file helpers: see testfiles.h.
 #include "support/testfiles.h"
+#include <sstream>
 
 TempDir::TempDir()
 {
@@ -76,16 +77,11 @@ void DeleteTree(const std::string &path)
 std::vector<std::string> SplitLines(const std::string &text)
 {
     std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
-        std::string line = text.substr(start, end - start);
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
         lines.push_back(line);
-        start = end + 1;
     }
     return lines;
 }

@@ -39,24 +39,8 @@ int WaitForTestRelease(const char *pszEventName, DWORD dwMaxMs)
     return 0;
 }
 
-HANDLE StartChild(const char *pszMode, const std::string &args, DWORD *pdwPid)
-{
-    std::string cmd = "\"" + ThisProgramPath() + "\" --child=" + pszMode;
-    if (!args.empty())
-        cmd += " " + args;
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    std::string buf = cmd;
-    if (!CreateProcessA(NULL, &buf[0], NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi))
-        return NULL;
-    CloseHandle(pi.hThread);
-    if (pdwPid)
-        *pdwPid = pi.dwProcessId;
-    return pi.hProcess;
-}
-
-long RunAndWait(const std::string &commandLine, DWORD dwTimeoutMs, HANDLE hOutput)
+// With hOutput (inheritable), the program's standard output and error go there.
+static HANDLE Launch(const std::string &commandLine, HANDLE hOutput, DWORD *pdwPid)
 {
     STARTUPINFOA si = {};
     si.cb = sizeof si;
@@ -69,19 +53,32 @@ long RunAndWait(const std::string &commandLine, DWORD dwTimeoutMs, HANDLE hOutpu
     PROCESS_INFORMATION pi = {};
     std::string buf = commandLine;
     if (!CreateProcessA(NULL, &buf[0], NULL, NULL, hOutput != NULL, 0, NULL, NULL, &si, &pi))
-        return -1;
+        return NULL;
     CloseHandle(pi.hThread);
-    long result = -1;
-    if (WaitForSingleObject(pi.hProcess, dwTimeoutMs) == WAIT_OBJECT_0) {
-        DWORD dwCode = 0;
-        GetExitCodeProcess(pi.hProcess, &dwCode);
-        result = (long)dwCode;
+    if (pdwPid)
+        *pdwPid = pi.dwProcessId;
+    return pi.hProcess;
+}
+
+HANDLE StartChild(const char *pszMode, const std::string &args, DWORD *pdwPid)
+{
+    return Launch("\"" + ThisProgramPath() + "\" --child=" + pszMode + (args.empty() ? "" : " " + args), NULL, pdwPid);
+}
+
+long RunAndWait(const std::string &commandLine, DWORD dwTimeoutMs, HANDLE hOutput)
+{
+    HANDLE hProcess = Launch(commandLine, hOutput, NULL);
+    if (!hProcess)
+        return -1;
+    DWORD dwCode = (DWORD)-1;
+    if (WaitForSingleObject(hProcess, dwTimeoutMs) == WAIT_OBJECT_0) {
+        GetExitCodeProcess(hProcess, &dwCode);
     } else {
-        TerminateProcess(pi.hProcess, 1);
-        WaitForSingleObject(pi.hProcess, 5000);
+        TerminateProcess(hProcess, 1);
+        WaitForSingleObject(hProcess, 5000);
     }
-    CloseHandle(pi.hProcess);
-    return result;
+    CloseHandle(hProcess);
+    return (long)dwCode;
 }
 
 // The callback interface is marshalled through its type library, as in the

@@ -15,13 +15,7 @@ FILETIME U64ToFileTime(ULONGLONG u)
 
 FILETIME MakeUtcTime(WORD wYear, WORD wMonth, WORD wDay, WORD wHour, WORD wMinute, WORD wSecond)
 {
-    SYSTEMTIME st = {};
-    st.wYear = wYear;
-    st.wMonth = wMonth;
-    st.wDay = wDay;
-    st.wHour = wHour;
-    st.wMinute = wMinute;
-    st.wSecond = wSecond;
+    SYSTEMTIME st = {wYear, wMonth, 0, wDay, wHour, wMinute, wSecond, 0};
     FILETIME ft = {0, 0};
     SystemTimeToFileTime(&st, &ft);
     return ft;

@@ -1,6 +1,11 @@
-// Commands the host sends and how it ends an install and the server; the
-// error reports and the refused DLDONE are shown end to end in tests/server.
+// The host's side of the object where no end-to-end run reaches: field
+// bounds, null BSTRs, callbacks replaced or dropped, a stop at any moment of
+// a run. Parameter names and numbers are cases of tests/script/cases.txt;
+// the error reports, the refused DLDONE, a stop inside a call or while a
+// message box waits run end to end in tests/e2e.
 #include "support/harness.h"
+#include "support/testmain.h"
+#include "host/bstr.h"
 #include <gtest/gtest.h>
 
 typedef std::vector<std::string> Calls;
@@ -11,6 +16,56 @@ static std::string LongTextScript(int nLines)
     for (int i = 0; i < nLines; i++)
         s += std::to_string(i) + ";line\n";
     return s + "[END]\n";
+}
+
+TEST(SetParameter, LongValuesAreCutTo255CharactersAndNullsChangeNoText)
+{
+    InstallerHarness h;
+    Installer *p = h.Object();
+    for (size_t len : { (size_t)255, (size_t)256, (size_t)5000, (size_t)40000 }) {
+        SCOPED_TRACE(len);
+        memset(p->m_szResUrl2, 0xbd, sizeof p->m_szResUrl2);
+        char guard = p->m_szErrUrl[0];
+        h.Set("RESURL1", std::string(len, 'x'));
+        h.Set("RESURL2", std::string(len, 'y'));
+        EXPECT_EQ(std::string(255, 'x'), p->m_szResUrl1);
+        EXPECT_EQ(std::string(255, 'y'), p->m_szResUrl2);
+        EXPECT_EQ(guard, p->m_szErrUrl[0]) << "the next field is untouched";
+    }
+    // NULL names and values, Latin-1 text, and GetParameter, which gives nothing.
+    h.Set("FILE", "kept");
+    h.Set("JOBID", "9");
+    for (const wchar_t *pszName : { L"FILE", L"JOBID", L"RESURL1" }) {
+        BSTR name = SysAllocString(pszName), value = SysAllocString(L"d\x00e9j\x00e0");
+        EXPECT_EQ(S_OK, p->SetParameter(name, pszName[0] == L'R' ? value : NULL));
+        BSTR got = value;
+        EXPECT_EQ(S_OK, p->GetParameter(name, &got));
+        EXPECT_EQ(nullptr, got) << "GetParameter gives a null value";
+        SysFreeString(value);
+        SysFreeString(name);
+    }
+    EXPECT_STREQ("kept", p->m_szFile) << "a null value leaves a text field";
+    EXPECT_EQ(0, p->m_lJobId) << "and reads as number 0";
+    EXPECT_STREQ("d\xE9j\xE0", p->m_szResUrl1) << "Latin-1 text arrives as code page 1252 bytes";
+    EXPECT_EQ(S_OK, p->SetParameter(NULL, NULL));
+    EXPECT_EQ(S_OK, p->GetParameter(NULL, NULL));
+}
+
+TEST(Bstr, ToBstrCountsTheNulAndFromBstrStopsAtNul)
+{
+    BSTR b = ToBstr("AB");
+    ASSERT_NE(nullptr, b);
+    EXPECT_EQ(3u, SysStringLen(b));
+    EXPECT_EQ(0, memcmp(L"AB", b, 3 * sizeof(WCHAR)));
+    SysFreeString(b);
+    EXPECT_EQ(nullptr, FromBstr(NULL));
+    for (const char *pszText : { "ab\0cd", "" }) {
+        b = SysAllocStringLen(pszText[0] ? L"ab\0cd" : L"", pszText[0] ? 5 : 0);
+        char *t = FromBstr(b);
+        EXPECT_STREQ(pszText, t);
+        FreeText(t);
+        SysFreeString(b);
+    }
 }
 
 TEST(ExecuteCmd, InstallAsksForTheScriptEvenWithEmptyFileAndUnknownNamesDoNothing)
@@ -25,7 +80,7 @@ TEST(ExecuteCmd, InstallAsksForTheScriptEvenWithEmptyFileAndUnknownNamesDoNothin
     EXPECT_EQ(S_OK, h.Object()->ExecuteCmd(NULL));
     h.host.PumpFor(50);
     EXPECT_TRUE(h.host.Calls().empty());
-    EXPECT_EQ(0u, h.dialogs.Count());
+    EXPECT_TRUE(h.TakeBoxes().empty());
 }
 
 // Share mode 0 for the script: one held open by another program cannot be
@@ -49,7 +104,7 @@ TEST(ExecuteCmd, ScriptThatCannotBeOpenedIsErrorOne)
     CloseHandle(hHeld);
 }
 
-TEST(Advise, SecondCallbackReplacesTheFirst)
+TEST(Advise, SecondCallbackReplacesTheFirstAndUnadviseWhileClosingBrowsersOnlyDropsIt)
 {
     InstallerHarness h;
     RecordingHost second;
@@ -66,17 +121,13 @@ TEST(Advise, SecondCallbackReplacesTheFirst)
     EXPECT_TRUE(second.Has("CmptOut"));
     h.Object()->Advise(NULL, NULL);
     EXPECT_EQ(1, second.RefCount()) << "Advise(NULL) drops the callback";
-}
-
-TEST(Unadvise, WhileClosingBrowsersOnlyDropsTheCallback)
-{
-    InstallerHarness h;
-    LONG cBefore = h.host.RefCount();
+    h.host.ResetQuit();
+    h.Object()->Advise(&second, &dwCookie);
     g_bClosingBrowser = 1;
     h.Object()->Unadvise(0);
     g_bClosingBrowser = 0;
     EXPECT_EQ(nullptr, h.Object()->m_pCallback);
-    EXPECT_EQ(cBefore - 1, h.host.RefCount());
+    EXPECT_EQ(1, second.RefCount()) << "Unadvise while closing browsers only drops the callback";
     h.host.PumpFor(100);
     EXPECT_FALSE(h.host.QuitSeen());
 }
@@ -122,22 +173,29 @@ TEST(ForceRemove, StopsARunRightAfterItStarted)
     }
 }
 
-TEST(ForceRemove, EndsARunWaitingInAMessageBox)
+// A program that waits until the test lets it go.
+VUR_CHILD_MODE(waitforrelease)
 {
+    (void)argc;
+    (void)argv;
+    return WaitForTestRelease("VurExecRelease", 60000);
+}
+
+TEST(ForceRemove, StopWhileExecWaitsEndsTheRunWithoutAnError)
+{
+    HANDLE hRelease = CreateEventA(NULL, TRUE, FALSE, "VurExecRelease");
     InstallerHarness h;
-    h.dialogs.SetAutoDismiss(false);
-    std::string script = "[DL]\n";
-    for (int i = 1; i <= 51; i++)
-        script += "http://x/f" + std::to_string(i) + "\n";
-    h.Start(script + "[END]\n");
-    std::string f = h.dir / "f.tmp";
-    for (int i = 1; i <= 50; i++) {
-        WriteFileBytes(f, "x");
-        ASSERT_TRUE(h.AnswerDownload(f)) << i;
-    }
-    ASSERT_TRUE(h.host.PumpUntil([&] { return h.dialogs.Count() > 0; }, 5000)) << "the 51st line's message";
-    // A stop that waited for the box to be closed by hand would hang here.
+    h.Set("RESURL1", "r1");
+    h.Start("[DL]\nhttp://x/p.exe\n[REQUIRED_ACTIONS]\nEXEC:1;p --child=waitforrelease\n[TEXT]\n1;after\n[END]\n");
+    ASSERT_TRUE(h.AnswerDownload(ThisProgramPath()));
+    h.host.PumpFor(500);
+    EXPECT_NE(0u, h.Object()->m_dwThreadId) << "EXEC is waiting for the program";
+    DWORD dwStart = GetTickCount();
     h.Object()->ForceRemove();
-    EXPECT_EQ(0u, h.Object()->m_dwThreadId);
+    EXPECT_LT(GetTickCount() - dwStart, 2000u);
     EXPECT_TRUE(h.WaitForQuit(2000));
+    EXPECT_FALSE(h.host.Has("SetParameter NUMERR=4"));
+    EXPECT_FALSE(h.host.Has("SetParameter TEXTMSG=after"));
+    SetEvent(hRelease);
+    CloseHandle(hRelease);
 }
