@@ -17,8 +17,7 @@ class EndToEnd : public RealServerTest, public testing::WithParamInterface<std::
 
 TEST_P(EndToEnd, Case)
 {
-    const std::string folder = CasesFolder() + "\\" + GetParam();
-    RunE2ECase(folder, ReadE2ECase(folder));
+    RunE2ECase(CasesFolder() + "\\" + GetParam());
 }
 
 std::string CaseTestName(const testing::TestParamInfo<std::string> &info)
