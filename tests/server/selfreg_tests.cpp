@@ -10,8 +10,6 @@
 
 #define TYPELIB_KEY "TypeLib\\{63C43602-34EF-11D2-94F6-204C4F4F5020}"
 
-static const CLSID CLSID_InstallerClass = { 0x63C43601, 0x34EF, 0x11D2, { 0x94, 0xF6, 0x20, 0x4C, 0x4F, 0x4F, 0x50, 0x20 } };
-
 // The test paths are ASCII.
 static std::wstring Wide(const std::string &text) { return std::wstring(text.begin(), text.end()); }
 
@@ -21,8 +19,6 @@ struct ModuleScope {
     ModuleScope(HMODULE hModule, ClassEntry *pTable) { g_module.hInstance = hModule, g_module.pClassTable = pTable; }
     ~ModuleScope() { g_module = saved; }
 };
-
-static ClassEntry s_aInstallerTable[] = { { &CLSID_InstallerClass, UpdateInstallerRegistry, NULL, NULL, NULL, 0, NULL, NULL, NULL }, {} };
 
 TEST(RegistryResources, LoadFailuresGiveTheLastError)
 {
@@ -120,7 +116,7 @@ TEST(SelfReg, TlbBesideTheProgram)
         ASSERT_TRUE(!c.pszTlb || CopyFileA(tlb.c_str(), (dir / c.pszTlb).c_str(), FALSE)) << tlb;
         HMODULE hModule = LoadLibraryA((dir / c.pszLoadName).c_str());
         ASSERT_NE(nullptr, hModule) << GetLastError();
-        ModuleScope scope(hModule, s_aInstallerTable);
+        ModuleScope scope(hModule, NULL);
         ITypeLib *pTypeLib = (ITypeLib *)0x1;
         BSTR bstrPath = (BSTR)0x1;
         EXPECT_EQ(c.pszTlb ? S_OK : TYPE_E_CANTLOADLIBRARY, LoadModuleTypeLib(&pTypeLib, &bstrPath));
