@@ -2,6 +2,7 @@
 // in e2ecase.h): vurhost drives the real server through the case's runs.
 #include "e2ecase.h"
 #include "serverfixture.h"
+#include "support/testmain.h"
 #include <algorithm>
 
 namespace {
@@ -11,6 +12,14 @@ std::string CasesFolder()
     std::string path = "Z:" VUR_E2E_CASES_DIR;
     std::replace(path.begin(), path.end(), '/', '\\');
     return path;
+}
+
+// A registered server that starts but never offers its class object.
+VUR_CHILD_MODE(neveroffers)
+{
+    (void)argc;
+    (void)argv;
+    return WaitForTestRelease("VurE2ECaseEnd", 30000);
 }
 
 class EndToEnd : public RealServerTest, public testing::WithParamInterface<std::string> {};

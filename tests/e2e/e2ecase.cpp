@@ -6,6 +6,7 @@
 #include "searchtrees.h"
 #include "serverfixture.h"
 #include "support/installfolder.h"
+#include "support/testmain.h"
 #include "support/testtimes.h"
 #include <process.h>
 #include <algorithm>
@@ -177,6 +178,8 @@ public:
     }
     ~CaseRun()
     {
+        SetEvent(m_hCaseEnd);
+        CloseHandle(m_hCaseEnd);
         LetGo();
         for (HANDLE h : m_standIns) {
             TerminateProcess(h, 1);
@@ -201,6 +204,7 @@ public:
         ReplaceAll(&text, "<server>", server);
         ReplaceAll(&text, "<syskind>", ServerRegistryView() == KEY_WOW64_32KEY ? "win32" : "win64");
         ReplaceAll(&text, "<vurhost>", VurhostExePath());
+        ReplaceAll(&text, "<self>", ThisProgramPath());
         ReplaceAll(&text, "<case>", m_case);
         ReplaceAll(&text, "<install>", m_install);
         ReplaceAll(&text, "<work>", m_work.Path());
@@ -301,7 +305,16 @@ public:
             EXPECT_NE(INVALID_HANDLE_VALUE, h);
             if (h != INVALID_HANDLE_VALUE)
                 m_held.push_back(h);
-        } else if (keyword == "delete") {
+        } else if (keyword == "regset") {
+        std::string path, key = TakeWord(&rest), name = TakeWord(&rest);
+        HKEY hKey = NULL, hRoot = SplitRoot(key, &path);
+        EXPECT_EQ(ERROR_SUCCESS, RegCreateKeyExA(hRoot, path.c_str(), 0, NULL, 0, KEY_SET_VALUE | ServerRegistryView(), NULL,
+                                                 &hKey, NULL)) << key;
+        if (hKey) {
+            RegSetValueExA(hKey, name == "@" ? NULL : name.c_str(), 0, REG_SZ, (const BYTE *)rest.c_str(), (DWORD)rest.size() + 1);
+            RegCloseKey(hKey);
+        }
+    } else if (keyword == "delete") {
             std::string path;
             HKEY hRoot = SplitRoot(rest, &path);
             DeleteTestTree(hRoot, path, ServerRegistryView());
@@ -463,6 +476,8 @@ private:
         m_held.clear();
     }
 
+    // The child modes of this program that a case starts wait for it.
+    HANDLE m_hCaseEnd = CreateEventA(NULL, TRUE, FALSE, "VurE2ECaseEnd");
     TempDir m_work;
     std::string m_case, m_install, m_script;
     PrivateKeyTree m_keys;

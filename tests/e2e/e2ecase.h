@@ -27,6 +27,9 @@
 //   hold: PATH              the file is held open without sharing, until
 //                           the first check
 //   delete: KEY             deletes a registry key with all below it
+//   regset: KEY NAME TEXT   sets a REG_SZ value ("@": the default value);
+//                           not put back: a case that changes the server's
+//                           own keys registers it again at its end
 // Each run, and the lines that follow it:
 //   run: OPTIONS            vurhost's options, then <case>\SCRIPT
 //   exec: COMMAND LINE      runs that program instead (no transcript)
@@ -61,7 +64,8 @@
 // before and after), <downloads> vurhost's downloads (transcripts only),
 // <server> the server under test (installer.exe), <server-8.3> its short
 // path, <serverdir> its folder, <syskind> win32 or win64 as it is built,
-// <vurhost> vurhost.exe.
+// <vurhost> vurhost.exe, <self> this runner, whose child modes (see
+// e2e_tests.cpp) stand in for other programs until the case ends.
 // With VUR_E2E_SHOW set in the environment, each run's transcript is
 // printed as the case would give it.
 #ifndef VUR_TEST_E2ECASE_H
