@@ -1,14 +1,16 @@
 // End-to-end cases as data. Each folder under tests/e2e/ is a case: a
-// case.txt, its script and the files the script downloads. The runner prepares what
-// the case asks for, runs vurhost against the real server one or more
-// times, compares each run's transcript, message boxes, exit status and
-// servers left running, then checks the disk and the registry.
+// case.txt, its script and the files the script downloads. The runner
+// follows case.txt line by line: it prepares what the case asks for, runs
+// vurhost against the real server (or another program) one or more times,
+// compares each run's transcript, message boxes, exit status and servers
+// left running, and checks the disk and the registry where the case says.
 //
 // case.txt, line by line (paths and texts may use the tokens below):
 //   // comment
 // Setup (before the first run, or between runs):
 //   script: NAME            the script vurhost is given: <case>\NAME (none:
-//                           each run's options name what it is given)
+//                           each run's options name what it is given);
+//                           before the first run
 //   installdir: PATH        the install folder value (default <install>)
 //   copy: FROM TO           copies a file
 //   write: PATH TEXT        writes TEXT (\n for a line end) into a file
