@@ -1,11 +1,14 @@
-// End-to-end cases as data: see e2ecase.h.
+// End-to-end cases as data: see e2ecase.h. A case is run as it is read,
+// one line at a time.
+#include <winsock2.h>
 #include "e2ecase.h"
-#include "localhttpserver.h"
 #include "regtestkeys.h"
 #include "searchtrees.h"
 #include "serverfixture.h"
 #include "support/installfolder.h"
+#include "support/testmain.h"
 #include "support/testtimes.h"
+#include <process.h>
 #include <algorithm>
 #include <map>
 #include <memory>
@@ -13,8 +16,9 @@
 
 namespace {
 
+typedef std::vector<std::string> Lines;
 const char kKeyPath[] = TEST_KEY_PATH "\\E2E";
-const char kStandInClosed = 10;     // browserwindow.exe's exit status after WM_CLOSE
+const DWORD kStandInClosed = 10;    // browserwindow.exe's exit status after WM_CLOSE
 
 bool StartsWith(const std::string &s, const std::string &prefix)
 {
@@ -25,17 +29,6 @@ void ReplaceAll(std::string *pText, const std::string &from, const std::string &
 {
     for (size_t at = pText->find(from); !from.empty() && at != std::string::npos; at = pText->find(from, at + to.size()))
         pText->replace(at, from.size(), to);
-}
-
-// "keyword: rest" split; false for a line of another form.
-bool SplitDirective(const std::string &line, std::string *pKeyword, std::string *pRest)
-{
-    size_t colon = line.find(": ");
-    if (colon == std::string::npos || colon == 0 || line.find(' ') < colon)
-        return false;
-    *pKeyword = line.substr(0, colon);
-    *pRest = line.substr(colon + 2);
-    return true;
 }
 
 // The first word of text, the rest after one blank left in *pText.
@@ -54,47 +47,125 @@ FILETIME ParseUtcTime(const std::string &text)
     return MakeUtcTime((WORD)y, (WORD)mo, (WORD)d, (WORD)h, (WORD)mi, (WORD)s);
 }
 
+// Every file below folder, relative.
 void ListFiles(const std::string &folder, const std::string &prefix, Lines *pFiles)
 {
     WIN32_FIND_DATAA fd;
     HANDLE hFind = FindFirstFileA((folder + "\\*").c_str(), &fd);
-    if (hFind == INVALID_HANDLE_VALUE)
-        return;
-    do {
+    for (BOOL bMore = hFind != INVALID_HANDLE_VALUE; bMore; bMore = FindNextFileA(hFind, &fd)) {
         std::string name = fd.cFileName;
-        if (name == "." || name == "..")
-            continue;
-        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            ListFiles(folder + "\\" + name, prefix + name + "\\", pFiles);
-        else
+        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
             pFiles->push_back(prefix + name);
-    } while (FindNextFileA(hFind, &fd));
-    FindClose(hFind);
+        else if (name != "." && name != "..")
+            ListFiles(folder + "\\" + name, prefix + name + "\\", pFiles);
+    }
+    if (hFind != INVALID_HANDLE_VALUE)
+        FindClose(hFind);
 }
 
-UINT DriveType(const std::string &name)
-{
-    static const std::map<std::string, UINT> s_types = {
-        { "fixed", DRIVE_FIXED }, { "removable", DRIVE_REMOVABLE }, { "cdrom", DRIVE_CDROM }, { "network", DRIVE_REMOTE },
-    };
-    auto it = s_types.find(name);
-    return it == s_types.end() ? DRIVE_UNKNOWN : it->second;
-}
-
-// "HKCU\path" or "HKLM\path".
+// "HKCU\path", "HKLM\path" or "HKCR\path".
 HKEY SplitRoot(const std::string &key, std::string *pPath)
 {
     *pPath = key.substr(std::min(key.size(), (size_t)5));
-    return StartsWith(key, "HKLM\\") ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+    return StartsWith(key, "HKLM\\") ? HKEY_LOCAL_MACHINE : StartsWith(key, "HKCR\\") ? HKEY_CLASSES_ROOT : HKEY_CURRENT_USER;
 }
 
-// What one case sets up, undone when it goes.
-class CaseWorld {
+// vurhost copies each download to <temp>\vurhost-<pid>-<n>\<k>\<name>.
+// Checks that every DLPATH lies there and is gone once vurhost has ended,
+// then writes "<downloads>" for that folder wherever it shows (DLPATH,
+// SRCFILE...), so that the rest of each path can be compared exactly.
+void MaskDownloadPaths(Lines *pLines)
+{
+    const std::string prefix = "> SetParameter DLPATH=";
+    std::string folder;
+    for (const std::string &line : *pLines) {
+        if (!StartsWith(line, prefix))
+            continue;
+        std::string path = line.substr(prefix.size());
+        size_t start = path.find("\\vurhost-");
+        size_t end = start == std::string::npos ? start : path.find('\\', start + 1);
+        EXPECT_NE(std::string::npos, end) << "not in vurhost's download folder: " << path;
+        EXPECT_FALSE(FileExists(path)) << "vurhost deletes its downloads when it ends: " << path;
+        if (folder.empty() && end != std::string::npos)
+            folder = path.substr(0, end);
+        EXPECT_EQ(folder, path.substr(0, end)) << "one download folder for the run";
+    }
+    for (std::string &line : *pLines)
+        ReplaceAll(&line, folder, "<downloads>");
+}
+
+// A tiny web server on 127.0.0.1: answers GET requests for the paths it was
+// given, 404 for any other.
+class LocalHttpServer {
+public:
+    explicit LocalHttpServer(const std::map<std::string, std::string> &files) : m_files(files)
+    {
+        WSADATA wsa;
+        sockaddr_in addr = {};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        int cb = sizeof addr;
+        if (WSAStartup(MAKEWORD(2, 2), &wsa) != 0 || (m_listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP)) == INVALID_SOCKET ||
+            bind(m_listener, (sockaddr *)&addr, sizeof addr) != 0 || listen(m_listener, 8) != 0 ||
+            getsockname(m_listener, (sockaddr *)&addr, &cb) != 0)
+            return;
+        m_port = ntohs(addr.sin_port);
+        m_hThread = (HANDLE)_beginthreadex(NULL, 0, ThreadProc, this, 0, NULL);
+    }
+    ~LocalHttpServer()
+    {
+        if (m_listener != INVALID_SOCKET)
+            closesocket(m_listener);     // accept fails: the thread ends
+        if (m_hThread) {
+            WaitForSingleObject(m_hThread, 10000);
+            CloseHandle(m_hThread);
+        }
+        WSACleanup();
+    }
+    // "http://127.0.0.1:PORT"; empty when the server could not start.
+    std::string BaseUrl() const { return m_hThread ? "http://127.0.0.1:" + std::to_string(m_port) : std::string(); }
+    LONG m_nRequests = 0;
+
+private:
+    static unsigned __stdcall ThreadProc(void *pv)
+    {
+        LocalHttpServer *self = static_cast<LocalHttpServer *>(pv);
+        for (SOCKET s; (s = accept(self->m_listener, NULL, NULL)) != INVALID_SOCKET; closesocket(s))
+            self->Serve(s);
+        return 0;
+    }
+    void Serve(SOCKET s)
+    {
+        std::string request;
+        char buf[1024];
+        for (int n; request.find("\r\n\r\n") == std::string::npos; request.append(buf, n)) {
+            if ((n = recv(s, buf, sizeof buf, 0)) <= 0)
+                return;
+        }
+        InterlockedIncrement(&m_nRequests);
+        // "GET /path?query HTTP/1.1"
+        size_t start = request.find(' ') + 1;
+        std::string path = request.substr(start, request.find(' ', start) - start);
+        auto it = m_files.find(path.substr(0, path.find('?')));
+        std::string body = it != m_files.end() ? it->second : "not here";
+        std::string response = std::string(it != m_files.end() ? "HTTP/1.1 200 OK" : "HTTP/1.1 404 Not Found") +
+                               "\r\nContent-Length: " + std::to_string(body.size()) +
+                               "\r\nConnection: close\r\n\r\n" + body;
+        send(s, response.data(), (int)response.size(), 0);
+    }
+    std::map<std::string, std::string> m_files;
+    SOCKET m_listener = INVALID_SOCKET;
+    int m_port = 0;
+    HANDLE m_hThread = NULL;
+};
+
+// One case, run as its lines are read; what it set up is undone when it goes.
+class CaseRun {
 public:
     // The case's files are copied into <work>\case, its script with the
     // tokens given their values, so that a run never writes into the source
     // tree and a script can name the paths of the case.
-    explicit CaseWorld(const std::string &caseFolder)
+    explicit CaseRun(const std::string &caseFolder)
         : m_case(m_work / "case"), m_install(m_work / "install"), m_keys(HKEY_CURRENT_USER, kKeyPath)
     {
         CreateDirectoryA(m_install.c_str(), NULL);
@@ -105,19 +176,10 @@ public:
         for (const std::string &name : files)
             EXPECT_TRUE(CopyFileA((caseFolder + "\\" + name).c_str(), (m_case + "\\" + name).c_str(), FALSE)) << name;
     }
-
-    // Once the setup is done, every token has its value. A case may name a
-    // script that is not there.
-    void ExpandScript(const std::string &script)
+    ~CaseRun()
     {
-        std::string bytes;
-        if (!script.empty() && ReadFileBytes(m_case + "\\" + script, &bytes)) {
-            EXPECT_TRUE(WriteFileBytes(m_case + "\\" + script, Expand(bytes)));
-        }
-    }
-
-    ~CaseWorld()
-    {
+        SetEvent(m_hCaseEnd);
+        CloseHandle(m_hCaseEnd);
         LetGo();
         for (HANDLE h : m_standIns) {
             TerminateProcess(h, 1);
@@ -126,9 +188,23 @@ public:
         for (const std::string &scheme : m_schemes)
             DeleteTestTree(HKEY_CLASSES_ROOT, scheme);
     }
-
+    void Finish()
+    {
+        EndRun();
+        EXPECT_TRUE(m_bStarted) << "the case has no run";
+    }
     std::string Expand(std::string text) const
     {
+        std::string server = ServerExePath();
+        if (text.find("<server-8.3>") != std::string::npos) {
+            EXPECT_EQ(std::string::npos, ServerShortPath().find("installer.exe")) << "an 8.3 name differs from its long name";
+            ReplaceAll(&text, "<server-8.3>", ServerShortPath());
+        }
+        ReplaceAll(&text, "<serverdir>", server.substr(0, server.rfind('\\')));
+        ReplaceAll(&text, "<server>", server);
+        ReplaceAll(&text, "<syskind>", ServerRegistryView() == KEY_WOW64_32KEY ? "win32" : "win64");
+        ReplaceAll(&text, "<vurhost>", VurhostExePath());
+        ReplaceAll(&text, "<self>", ThisProgramPath());
         ReplaceAll(&text, "<case>", m_case);
         ReplaceAll(&text, "<install>", m_install);
         ReplaceAll(&text, "<work>", m_work.Path());
@@ -151,44 +227,45 @@ public:
         return line;
     }
 
-    void Prepare(const Lines &setup);
-    // Files held during the runs are let go before the checks read them.
-    void LetGo()
+    void Line(const std::string &line)
     {
-        for (HANDLE h : m_held)
-            CloseHandle(h);
-        m_held.clear();
+        size_t colon = line.find(": ");
+        std::string keyword = line.substr(0, line.find(':'));
+        std::string rest = colon == std::string::npos ? "" : line.substr(colon + 2);
+        bool bExpected = StartsWith(line, "> ") || StartsWith(line, "< ") || StartsWith(line, "# ");
+        if (m_bInRun && (bExpected || StartsWith(line, "! "))) {
+            (bExpected ? m_wantTranscript : m_wantBoxes).push_back(line);
+        } else if (m_bInRun && StartsWith(line, "!? ")) {
+            m_mayBoxes.push_back("! " + line.substr(3));
+        } else if (m_bInRun && keyword == "exit") {
+            m_wantExit = atol(rest.c_str());
+        } else if (m_bInRun && keyword == "servers") {
+            EXPECT_EQ((size_t)atol(rest.c_str()), RunningServers().size()) << m_runLine << ": installer.exe processes running";
+        } else if (m_bInRun && (keyword == "output" || keyword == "no-output")) {
+            ReplaceAll(&rest, "\\n", "\n");
+            EXPECT_EQ(keyword == "output", m_output.find(rest) != std::string::npos)
+                << m_runLine << ": " << line << " in:\n" << m_output;
+        } else {
+            EndRun();
+            SCOPED_TRACE(line);
+            if (keyword == "script") {
+                m_script = rest;
+            } else if (keyword == "run" || keyword == "exec") {
+                StartRun(keyword, line.substr(std::min(line.size(), keyword.size() + 2)));
+            } else if (!Setup(keyword, rest)) {
+                Check(keyword, rest);
+            }
+        }
     }
-    void Check(const std::string &keyword, std::string rest);
 
-private:
-    void StartStandIn(const std::string &kind);
-    void RegisterScheme(const std::string &scheme);
-
-    TempDir m_work;
-    std::string m_case;
-    std::string m_install;
-    PrivateKeyTree m_keys;
-    std::unique_ptr<InstallFolderValue> m_folderValue;
-    std::unique_ptr<SearchDrives> m_drives;
-    std::map<std::string, std::string> m_served;
-    std::unique_ptr<LocalHttpServer> m_http;
-    std::vector<HANDLE> m_standIns, m_held;
-    Lines m_schemes;
-};
-
-void CaseWorld::Prepare(const Lines &setup)
-{
-    for (const std::string &line : setup) {
-        SCOPED_TRACE(line);
-        std::string keyword, rest;
-        SplitDirective(line, &keyword, &rest);
+    bool Setup(const std::string &keyword, std::string rest)
+    {
         if (keyword == "http") {
             // Served paths are known before the server starts; <http> is
             // known only after it.
             std::string path = TakeWord(&rest);
             m_served[path] = rest;
-            continue;
+            return true;
         }
         rest = Expand(rest);
         if (keyword == "installdir") {
@@ -196,239 +273,251 @@ void CaseWorld::Prepare(const Lines &setup)
             m_folderValue.reset(new InstallFolderValue(rest, ServerRegistryView()));
         } else if (keyword == "copy") {
             std::string from = TakeWord(&rest);
-            ASSERT_TRUE(CopyFileA(from.c_str(), rest.c_str(), FALSE)) << GetLastError();
+            EXPECT_TRUE(CopyFileA(from.c_str(), rest.c_str(), FALSE)) << GetLastError();
         } else if (keyword == "write") {
             std::string path = TakeWord(&rest);
             ReplaceAll(&rest, "\\n", "\r\n");
-            ASSERT_TRUE(WriteFileBytes(path, rest));
+            EXPECT_TRUE(WriteFileBytes(path, rest));
         } else if (keyword == "mkdir") {
-            ASSERT_TRUE(CreateDirectoryA(rest.c_str(), NULL));
+            EXPECT_TRUE(CreateDirectoryA(rest.c_str(), NULL));
         } else if (keyword == "settime") {
             std::string path = TakeWord(&rest);
             FILETIME ft = ParseUtcTime(rest);
-            ASSERT_TRUE(WriteFileTimes(path, NULL, &ft));
+            EXPECT_TRUE(WriteFileTimes(path, NULL, &ft));
         } else if (keyword == "drive") {
-            std::string letter = TakeWord(&rest);
-            std::string folder = m_work / ("drive-" + letter);
-            ASSERT_TRUE(letter.size() == 1 && DriveType(rest) != DRIVE_UNKNOWN && CreateDirectoryA(folder.c_str(), NULL));
+            // DRIVE_REMOVABLE (2), DRIVE_FIXED, DRIVE_REMOTE, DRIVE_CDROM (5)
+            static const Lines s_types = { "removable", "fixed", "network", "cdrom" };
+            std::string letter = TakeWord(&rest), folder = m_work / ("drive-" + letter);
+            UINT uType = DRIVE_REMOVABLE + (UINT)(std::find(s_types.begin(), s_types.end(), rest) - s_types.begin());
+            EXPECT_TRUE(letter.size() == 1 && uType <= DRIVE_CDROM && CreateDirectoryA(folder.c_str(), NULL)) << rest;
             if (!m_drives)
                 m_drives.reset(new SearchDrives);
-            ASSERT_TRUE(m_drives->ok() && m_drives->Map(letter[0], DriveType(rest), folder));
+            EXPECT_TRUE(m_drives->ok() && m_drives->Map(letter[0], uType, folder));
         } else if (keyword == "tree") {
             std::string letter = TakeWord(&rest);
-            ASSERT_TRUE(MakeTree(m_work / ("drive-" + letter), { rest }));
+            EXPECT_TRUE(MakeTree(m_work / ("drive-" + letter), { rest }));
         } else if (keyword == "window") {
             StartStandIn(rest);
         } else if (keyword == "scheme") {
             RegisterScheme(rest);
         } else if (keyword == "hold") {
             HANDLE h = CreateFileA(rest.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
-            ASSERT_NE(INVALID_HANDLE_VALUE, h);
-            m_held.push_back(h);
-        } else {
-            FAIL() << "unknown line";
-        }
-    }
-    if (!m_served.empty()) {
-        m_http.reset(new LocalHttpServer(m_served));
-        ASSERT_FALSE(m_http->BaseUrl().empty()) << "the local web server started";
-    }
-}
-
-void CaseWorld::StartStandIn(const std::string &kind)
-{
-    std::string event = "VurE2EStandIn" + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(m_standIns.size());
-    HANDLE hReady = CreateEventA(NULL, TRUE, FALSE, event.c_str());
-    std::string commandLine = "\"" + BuildRoot() + "\\tests\\browser\\fixtures\\browserwindow.exe\" " + event + " " + kind;
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi;
-    if (!CreateProcessA(NULL, &commandLine[0], NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi)) {
-        CloseHandle(hReady);
-        FAIL() << "cannot start " << commandLine;
-    }
-    CloseHandle(pi.hThread);
-    m_standIns.push_back(pi.hProcess);
-    HANDLE aWait[] = { hReady, pi.hProcess };
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForMultipleObjects(2, aWait, FALSE, 15000)) << "the stand-in's windows are up";
-    CloseHandle(hReady);
-}
-
-void CaseWorld::RegisterScheme(const std::string &scheme)
-{
-    std::string recorder = m_work / "recorder.exe";
-    ASSERT_TRUE(CopyFileA((BuildRoot() + "\\tests\\sysops\\fixtures\\recordargs.exe").c_str(), recorder.c_str(), FALSE));
-    m_schemes.push_back(scheme);
-    ASSERT_TRUE(SetTestString(HKEY_CLASSES_ROOT, scheme, "", "URL:" + scheme));
-    ASSERT_TRUE(SetTestString(HKEY_CLASSES_ROOT, scheme, "URL Protocol", ""));
-    ASSERT_TRUE(SetTestString(HKEY_CLASSES_ROOT, scheme + "\\shell\\open\\command", "", "\"" + recorder + "\" \"%1\""));
-}
-
-void CaseWorld::Check(const std::string &keyword, std::string rest)
-{
-    rest = Expand(rest);
-    if (keyword == "files") {
-        std::string folder = TakeWord(&rest);
-        Lines files, expected;
-        ListFiles(folder, "", &files);
-        std::sort(files.begin(), files.end());
-        for (std::istringstream names(rest); names >> rest;)
-            expected.push_back(rest);
-        std::sort(expected.begin(), expected.end());
-        EXPECT_EQ(expected, files);
-    } else if (keyword == "same") {
-        std::string first = TakeWord(&rest), a, b;
-        ASSERT_TRUE(ReadFileBytes(first, &a) && ReadFileBytes(rest, &b)) << "both files can be read";
-        size_t i = std::mismatch(a.begin(), a.begin() + std::min(a.size(), b.size()), b.begin()).first - a.begin();
-        EXPECT_TRUE(a == b) << a.size() << " and " << b.size() << " bytes, differing from byte " << i;
-    } else if (keyword == "text") {
-        std::string path = TakeWord(&rest), bytes;
-        ReplaceAll(&rest, "\\n", "\r\n");
-        for (int i = 0; i < 100 && !(ReadFileBytes(path, &bytes) && bytes == rest); i++)
-            Sleep(100);
-        EXPECT_EQ(rest, bytes);
-    } else if (keyword == "mtime") {
-        std::string path = TakeWord(&rest);
-        FileTimes times = {};
-        EXPECT_TRUE(ReadFileTimes(path, &times));
-        EXPECT_EQ(FileTimeText(ParseUtcTime(rest)), FileTimeText(times.ftLastWrite));
-    } else if (keyword == "gone") {
-        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(rest.c_str()));
-    } else if (keyword == "reg") {
+            EXPECT_NE(INVALID_HANDLE_VALUE, h);
+            if (h != INVALID_HANDLE_VALUE)
+                m_held.push_back(h);
+        } else if (keyword == "regset") {
         std::string path, key = TakeWord(&rest), name = TakeWord(&rest);
-        HKEY hRoot = SplitRoot(key, &path);
-        EXPECT_EQ(rest, ReadTestValue(hRoot, path, name == "@" ? "" : name.c_str()));
-    } else if (keyword == "values") {
-        std::string path, key = TakeWord(&rest);
-        HKEY hRoot = SplitRoot(key, &path);
-        EXPECT_EQ(atoi(rest.c_str()), CountValues(hRoot, path));
-    } else if (keyword == "requests") {
-        ASSERT_TRUE(m_http != nullptr);
-        EXPECT_EQ(atoi(rest.c_str()), m_http->Requests());
-    } else if (keyword == "windows") {
-        std::istringstream fates(rest);
-        for (HANDLE h : m_standIns) {
-            std::string expected;
-            fates >> expected;
-            DWORD dwCode = STILL_ACTIVE;
-            if (WaitForSingleObject(h, expected == "closed" ? 10000 : 0) == WAIT_OBJECT_0)
-                GetExitCodeProcess(h, &dwCode);
-            EXPECT_EQ(expected, dwCode == (DWORD)kStandInClosed ? "closed" : dwCode == STILL_ACTIVE ? "running" : "ended");
+        HKEY hKey = NULL, hRoot = SplitRoot(key, &path);
+        EXPECT_EQ(ERROR_SUCCESS, RegCreateKeyExA(hRoot, path.c_str(), 0, NULL, 0, KEY_SET_VALUE | ServerRegistryView(), NULL,
+                                                 &hKey, NULL)) << key;
+        if (hKey) {
+            RegSetValueExA(hKey, name == "@" ? NULL : name.c_str(), 0, REG_SZ, (const BYTE *)rest.c_str(), (DWORD)rest.size() + 1);
+            RegCloseKey(hKey);
         }
-    } else {
-        ADD_FAILURE() << "unknown line";
-    }
-}
-
-bool IsSetup(const std::string &keyword)
-{
-    static const Lines s_setup = { "installdir", "copy", "write", "mkdir", "settime", "drive",
-                                   "tree", "http", "window", "scheme", "hold" };
-    return std::find(s_setup.begin(), s_setup.end(), keyword) != s_setup.end();
-}
-
-}
-
-E2ECase ReadE2ECase(const std::string &caseFolder)
-{
-    E2ECase c;
-    std::string text;
-    EXPECT_TRUE(ReadFileBytes(caseFolder + "\\case.txt", &text)) << caseFolder;
-    for (const std::string &line : SplitLines(text)) {
-        std::string keyword, rest;
-        E2ERun *pRun = c.runs.empty() ? NULL : &c.runs.back();
-        if (StartsWith(line, "//") || line.empty()) {
-            continue;
-        } else if (StartsWith(line, "run:")) {
-            c.runs.emplace_back();
-            c.runs.back().options = line.substr(line.size() > 4 ? 5 : 4);
-        } else if (pRun && (StartsWith(line, "> ") || StartsWith(line, "< ") || StartsWith(line, "# "))) {
-            pRun->transcript.push_back(line);
-        } else if (pRun && StartsWith(line, "! ")) {
-            pRun->boxes.push_back(line);
-        } else if (pRun && StartsWith(line, "!? ")) {
-            pRun->optionalBoxes.push_back("! " + line.substr(3));
-        } else if (!SplitDirective(line, &keyword, &rest)) {
-            ADD_FAILURE() << "case.txt: a line of no known form: " << line;
-        } else if (keyword == "script") {
-            c.script = rest;
-        } else if (pRun && keyword == "exit") {
-            pRun->exitCode = atol(rest.c_str());
-        } else if (pRun && keyword == "servers") {
-            pRun->servers = atol(rest.c_str());
-        } else if (pRun && (keyword == "output" || keyword == "no-output")) {
-            ReplaceAll(&rest, "\\n", "\n");
-            (keyword == "output" ? pRun->output : pRun->noOutput).push_back(rest);
+    } else if (keyword == "delete") {
+            std::string path;
+            HKEY hRoot = SplitRoot(rest, &path);
+            DeleteTestTree(hRoot, path, ServerRegistryView());
         } else {
-            (IsSetup(keyword) ? c.setup : c.checks).push_back(line);
+            return false;
+        }
+        return true;
+    }
+
+    void StartStandIn(const std::string &kind)
+    {
+        std::string event = "VurE2EStandIn" + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(m_standIns.size());
+        HANDLE hReady = CreateEventA(NULL, TRUE, FALSE, event.c_str());
+        std::string commandLine = "\"" + BuildRoot() + "\\tests\\browser\\fixtures\\browserwindow.exe\" " + event + " " + kind;
+        STARTUPINFOA si = {};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi;
+        if (!CreateProcessA(NULL, &commandLine[0], NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi)) {
+            CloseHandle(hReady);
+            ADD_FAILURE() << "cannot start " << commandLine;
+            return;
+        }
+        CloseHandle(pi.hThread);
+        m_standIns.push_back(pi.hProcess);
+        HANDLE aWait[] = { hReady, pi.hProcess };
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForMultipleObjects(2, aWait, FALSE, 15000)) << "the stand-in's windows are up";
+        CloseHandle(hReady);
+    }
+
+    void RegisterScheme(const std::string &scheme)
+    {
+        std::string recorder = m_work / "recorder.exe";
+        EXPECT_TRUE(CopyFileA((BuildRoot() + "\\tests\\sysops\\fixtures\\recordargs.exe").c_str(), recorder.c_str(), FALSE));
+        m_schemes.push_back(scheme);
+        EXPECT_TRUE(SetTestString(HKEY_CLASSES_ROOT, scheme, "", "URL:" + scheme));
+        EXPECT_TRUE(SetTestString(HKEY_CLASSES_ROOT, scheme, "URL Protocol", ""));
+        EXPECT_TRUE(SetTestString(HKEY_CLASSES_ROOT, scheme + "\\shell\\open\\command", "", "\"" + recorder + "\" \"%1\""));
+    }
+
+    // "run:" gives vurhost the run's options, then the case's script; "exec:"
+    // runs a command line as it is.
+    void StartRun(const std::string &keyword, const std::string &rest)
+    {
+        if (!m_bStarted && !m_served.empty()) {
+            m_http.reset(new LocalHttpServer(m_served));
+            EXPECT_FALSE(m_http->BaseUrl().empty()) << "the local web server started";
+        }
+        std::string bytes;
+        if (!m_bStarted && !m_script.empty() && ReadFileBytes(m_case + "\\" + m_script, &bytes)) {
+            EXPECT_TRUE(WriteFileBytes(m_case + "\\" + m_script, Expand(bytes)));
+        }
+        m_bStarted = m_bInRun = true;
+        m_runLine = keyword + ": " + rest;
+        m_wantExit = -1;
+        TempDir dir;
+        std::string transcriptPath = dir / "transcript.txt", text;
+        // Without a script: line, the runs name what vurhost is given themselves.
+        std::string script = m_script.empty() ? "" : " \"" + Expand("<case>\\" + m_script) + "\"";
+        if (keyword == "exec")
+            m_exitCode = RunCaptured(Expand(rest), 30000, &m_output);
+        else
+            m_exitCode = RunCaptured("\"" + VurhostExePath() + "\" --transcript \"" + transcriptPath + "\" --timeout 60 " +
+                                     Expand(rest) + script, 90000, &m_output);
+        ReadFileBytes(transcriptPath, &text);
+        Lines lines = SplitLines(text);
+        MaskDownloadPaths(&lines);
+        for (const std::string &line : lines) {
+            std::string masked = Mask(line);
+            // A case's author copies what a run showed from here.
+            if (GetEnvironmentVariableA("VUR_E2E_SHOW", NULL, 0))
+                printf("%s\n", masked.c_str());
+            (StartsWith(masked, "! ") ? m_boxes : m_transcript).push_back(masked);
         }
     }
-    return c;
+
+    // At the first line that is not the run's: its transcript, boxes and exit.
+    void EndRun()
+    {
+        if (!m_bInRun)
+            return;
+        SCOPED_TRACE(m_runLine);
+        m_bInRun = false;
+        EXPECT_EQ(m_wantExit, m_exitCode) << m_output;
+        EXPECT_EQ(m_wantTranscript, m_transcript);
+        for (const std::string &box : m_boxes) {
+            auto it = std::find(m_wantBoxes.begin(), m_wantBoxes.end(), box);
+            if (it != m_wantBoxes.end())
+                m_wantBoxes.erase(it);
+            else
+                EXPECT_EQ(1, std::count(m_mayBoxes.begin(), m_mayBoxes.end(), box)) << "unexpected " << box;
+        }
+        EXPECT_EQ(Lines(), m_wantBoxes) << "boxes that did not show";
+        for (Lines *pLines : { &m_transcript, &m_boxes, &m_wantTranscript, &m_wantBoxes, &m_mayBoxes })
+            pLines->clear();
+    }
+
+    void Check(const std::string &keyword, std::string rest)
+    {
+        rest = Expand(rest);
+        LetGo();
+        std::string path, first = TakeWord(&rest);
+        HKEY hRoot = SplitRoot(first, &path);
+        if (keyword == "files") {
+            Lines files, expected;
+            ListFiles(first, "", &files);
+            std::sort(files.begin(), files.end());
+            for (std::istringstream names(rest); names >> rest;)
+                expected.push_back(rest);
+            std::sort(expected.begin(), expected.end());
+            EXPECT_EQ(expected, files);
+        } else if (keyword == "same") {
+            std::string a, b;
+            EXPECT_TRUE(ReadFileBytes(first, &a) && ReadFileBytes(rest, &b)) << "both files can be read";
+            size_t i = std::mismatch(a.begin(), a.begin() + std::min(a.size(), b.size()), b.begin()).first - a.begin();
+            EXPECT_TRUE(a == b) << a.size() << " and " << b.size() << " bytes, differing from byte " << i;
+        } else if (keyword == "text") {
+            std::string bytes;
+            ReplaceAll(&rest, "\\n", "\r\n");
+            for (int i = 0; i < 100 && !(ReadFileBytes(first, &bytes) && bytes == rest); i++)
+                Sleep(100);
+            EXPECT_EQ(rest, bytes);
+        } else if (keyword == "mtime") {
+            FileTimes times = {};
+            EXPECT_TRUE(ReadFileTimes(first, &times));
+            EXPECT_EQ(FileTimeText(ParseUtcTime(rest)), FileTimeText(times.ftLastWrite));
+        } else if (keyword == "gone") {
+            EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(first.c_str()));
+        } else if (keyword == "reg") {
+            std::string name = TakeWord(&rest);
+            EXPECT_EQ(rest, ReadTestValue(hRoot, path, name == "@" ? "" : name.c_str(), ServerRegistryView()));
+        } else if (keyword == "values") {
+            EXPECT_EQ(atoi(rest.c_str()), CountKeyEntries(hRoot, path, true, ServerRegistryView()));
+        } else if (keyword == "subkeys") {
+            int n = CountKeyEntries(hRoot, path, false, ServerRegistryView());
+            EXPECT_EQ(m_subkeys.emplace(first, n).first->second, n) << "as many as at its first subkeys: line";
+        } else if (keyword == "requests") {
+            EXPECT_EQ(atoi(first.c_str()), m_http ? m_http->m_nRequests : -1);
+        } else if (keyword == "windows") {
+            std::istringstream fates(first + " " + rest);
+            for (HANDLE h : m_standIns) {
+                std::string expected;
+                fates >> expected;
+                DWORD dwCode = STILL_ACTIVE;
+                if (WaitForSingleObject(h, expected == "closed" ? 10000 : 0) == WAIT_OBJECT_0)
+                    GetExitCodeProcess(h, &dwCode);
+                EXPECT_EQ(expected, dwCode == kStandInClosed ? "closed" : dwCode == STILL_ACTIVE ? "running" : "ended");
+            }
+        } else {
+            ADD_FAILURE() << "a line of no known form";
+        }
+    }
+
+private:
+    // Files held during the runs are let go before the checks read them.
+    void LetGo()
+    {
+        for (HANDLE h : m_held)
+            CloseHandle(h);
+        m_held.clear();
+    }
+
+    // The child modes of this program that a case starts wait for it.
+    HANDLE m_hCaseEnd = CreateEventA(NULL, TRUE, FALSE, "VurE2ECaseEnd");
+    TempDir m_work;
+    std::string m_case, m_install, m_script;
+    PrivateKeyTree m_keys;
+    std::unique_ptr<InstallFolderValue> m_folderValue;
+    std::unique_ptr<SearchDrives> m_drives;
+    std::map<std::string, std::string> m_served;
+    std::map<std::string, int> m_subkeys;
+    std::unique_ptr<LocalHttpServer> m_http;
+    std::vector<HANDLE> m_standIns, m_held;
+    Lines m_schemes;
+    bool m_bStarted = false, m_bInRun = false;
+    // The run that the lines now read belong to: what it gave, what they expect.
+    std::string m_runLine, m_output;
+    long m_exitCode = -1, m_wantExit = -1;
+    Lines m_transcript, m_boxes, m_wantTranscript, m_wantBoxes, m_mayBoxes;
+};
+
 }
 
 std::vector<std::string> E2ECaseNames(const std::string &casesFolder)
 {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA fd;
-    HANDLE hFind = FindFirstFileA((casesFolder + "\\*").c_str(), &fd);
-    if (hFind == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && FileExists(casesFolder + "\\" + fd.cFileName + "\\case.txt"))
-            names.push_back(fd.cFileName);
-    } while (FindNextFileA(hFind, &fd));
-    FindClose(hFind);
+    Lines files, names;
+    ListFiles(casesFolder, "", &files);
+    for (const std::string &file : files) {
+        size_t slash = file.find('\\');
+        if (slash != std::string::npos && file.substr(slash) == "\\case.txt")
+            names.push_back(file.substr(0, slash));
+    }
     std::sort(names.begin(), names.end());
     return names;
 }
 
-void RunE2ECase(const std::string &caseFolder, const E2ECase &c)
+void RunE2ECase(const std::string &caseFolder)
 {
-    ASSERT_FALSE(c.runs.empty()) << "the case has no run";
-    CaseWorld world(caseFolder);
-    world.Prepare(c.setup);
-    world.ExpandScript(c.script);
-    if (testing::Test::HasFatalFailure())
-        return;
-    TempDir dir;
-    // Without a script: line the runs name what vurhost is given themselves.
-    std::string script = c.script.empty() ? "" : Quoted(world.Expand("<case>\\" + c.script));
-    for (size_t i = 0; i < c.runs.size(); i++) {
-        const E2ERun &expected = c.runs[i];
-        SCOPED_TRACE("run " + std::to_string(i + 1) + ": " + expected.options);
-        VurhostRun run = RunVurhost(dir, "--timeout 60 " + world.Expand(expected.options) + " " + script, 90000);
-        Lines ordered, missing = expected.boxes;
-        for (const std::string &line : MaskDownloadPaths(run.transcript)) {
-            std::string masked = world.Mask(line);
-            // A case's author copies what a run showed from here.
-            if (GetEnvironmentVariableA("VUR_E2E_SHOW", NULL, 0))
-                printf("%s\n", masked.c_str());
-            if (!StartsWith(masked, "! ")) {
-                ordered.push_back(masked);
-                continue;
-            }
-            auto it = std::find(missing.begin(), missing.end(), masked);
-            if (it != missing.end())
-                missing.erase(it);
-            else
-                EXPECT_EQ(1u, CountOf(expected.optionalBoxes, masked)) << "unexpected " << masked;
-        }
-        EXPECT_EQ(expected.exitCode, run.exitCode) << run.output;
-        EXPECT_EQ(expected.transcript, ordered);
-        EXPECT_EQ(Lines(), missing) << "boxes that did not show";
-        for (const std::string &text : expected.output)
-            EXPECT_TRUE(Contains(run.output, text)) << text << " in:\n" << run.output;
-        for (const std::string &text : expected.noOutput)
-            EXPECT_FALSE(Contains(run.output, text)) << text << " in:\n" << run.output;
-        if (expected.servers >= 0) {
-            EXPECT_EQ((size_t)expected.servers, RunningServers().size()) << "installer.exe processes running";
-        }
+    std::string text;
+    ASSERT_TRUE(ReadFileBytes(caseFolder + "\\case.txt", &text)) << caseFolder;
+    CaseRun c(caseFolder);
+    for (const std::string &line : SplitLines(text)) {
+        if (!line.empty() && !StartsWith(line, "//"))
+            c.Line(line);
     }
-    world.LetGo();
-    for (const std::string &line : c.checks) {
-        SCOPED_TRACE(line);
-        std::string keyword, rest;
-        SplitDirective(line, &keyword, &rest);
-        world.Check(keyword, rest);
-    }
+    c.Finish();
 }

@@ -11,10 +11,14 @@
 // HKCU\Software\VurTest: the private tree of the tests that write the registry.
 #define TEST_KEY_PATH "Software\\VurTest"
 
-inline void DeleteTestTree(HKEY hRoot, const std::string &path)
+inline void DeleteTestTree(HKEY hRoot, const std::string &path, REGSAM samView = 0)
 {
-    RegDeleteTreeA(hRoot, path.c_str());
-    RegDeleteKeyA(hRoot, path.c_str());
+    HKEY hKey;
+    if (RegOpenKeyExA(hRoot, path.c_str(), 0, KEY_ALL_ACCESS | samView, &hKey) == ERROR_SUCCESS) {
+        RegDeleteTreeA(hKey, NULL);
+        RegCloseKey(hKey);
+    }
+    RegDeleteKeyExA(hRoot, path.c_str(), samView, 0);
 }
 
 // Deletes root\path with everything below it now and when the object goes.
@@ -26,30 +30,15 @@ struct PrivateKeyTree {
 };
 
 // Subkeys or values of a key; -1: no key.
-inline int CountKeyEntries(HKEY hRoot, const std::string &path, bool bValues)
+inline int CountKeyEntries(HKEY hRoot, const std::string &path, bool bValues, REGSAM samView = 0)
 {
     HKEY hKey;
     DWORD cSubkeys = 0, cValues = 0;
-    if (RegOpenKeyExA(hRoot, path.c_str(), 0, KEY_READ, &hKey) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(hRoot, path.c_str(), 0, KEY_READ | samView, &hKey) != ERROR_SUCCESS)
         return -1;
     RegQueryInfoKeyA(hKey, NULL, NULL, NULL, &cSubkeys, NULL, NULL, &cValues, NULL, NULL, NULL, NULL);
     RegCloseKey(hKey);
     return (int)(bValues ? cValues : cSubkeys);
-}
-
-inline int CountSubkeys(HKEY hRoot, const std::string &path)
-{
-    return CountKeyEntries(hRoot, path, false);
-}
-
-inline int CountValues(HKEY hRoot, const std::string &path)
-{
-    return CountKeyEntries(hRoot, path, true);
-}
-
-inline bool KeyExists(HKEY hRoot, const std::string &path)
-{
-    return CountSubkeys(hRoot, path) >= 0;
 }
 
 // Sets a REG_SZ value (name "" for the default value); creates the key.
@@ -80,10 +69,10 @@ inline std::string FormatTestValue(DWORD dwType, const BYTE *pData, DWORD cb)
 }
 
 // One value as FormatTestValue shows it; "(none)" when it cannot be read.
-inline std::string ReadTestValue(HKEY hRoot, const std::string &path, const char *pszName)
+inline std::string ReadTestValue(HKEY hRoot, const std::string &path, const char *pszName, REGSAM samView = 0)
 {
     HKEY hKey;
-    if (RegOpenKeyExA(hRoot, path.c_str(), 0, KEY_READ, &hKey) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(hRoot, path.c_str(), 0, KEY_READ | samView, &hKey) != ERROR_SUCCESS)
         return "(none)";
     BYTE abData[8192];
     DWORD cb = sizeof abData, dwType = 0;
@@ -96,31 +85,6 @@ inline std::string ReadTestValue(HKEY hRoot, const std::string &path, const char
         RegQueryValueExW(hKey, name.c_str(), NULL, NULL, NULL, &cbWide);
     RegCloseKey(hKey);
     return l == ERROR_SUCCESS ? FormatTestValue(dwType, abData, cbWide == 2 * cb ? cb : cb - 1) : "(none)";
-}
-
-// Every key from root\path down with its values, one line each, in
-// enumeration order; "" when the key does not exist.
-inline std::string DumpTestTree(HKEY hRoot, const std::string &path)
-{
-    HKEY hKey;
-    if (RegOpenKeyExA(hRoot, path.c_str(), 0, KEY_READ, &hKey) != ERROR_SUCCESS)
-        return "";
-    std::string out = path + "\n";
-    char szName[512];
-    BYTE abData[8192];
-    DWORD cchName = sizeof szName, cb = sizeof abData, dwType = 0;
-    for (DWORD i = 0; RegEnumValueA(hKey, i, szName, &cchName, NULL, &dwType, abData, &cb) == ERROR_SUCCESS; i++) {
-        out += "  [" + std::string(szName) + "] " + FormatTestValue(dwType, abData, cb) + "\n";
-        cchName = sizeof szName;
-        cb = sizeof abData;
-    }
-    cchName = sizeof szName;
-    for (DWORD i = 0; RegEnumKeyExA(hKey, i, szName, &cchName, NULL, NULL, NULL, NULL) == ERROR_SUCCESS; i++) {
-        out += DumpTestTree(hRoot, path + "\\" + szName);
-        cchName = sizeof szName;
-    }
-    RegCloseKey(hKey);
-    return out;
 }
 
 #endif

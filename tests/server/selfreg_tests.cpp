@@ -1,7 +1,6 @@
-// Tests of self-registration: the REGISTRY resources of installer.exe, their
-// registration and removal under HKEY_CLASSES_ROOT, the class table walk
-// and the type library. installer.exe is loaded as the module that
-// g_module describes (its entry point is not run), as in the running server.
+// Self-registration where the server-registration case of tests/e2e cannot
+// reach: failures to load the REGISTRY resources, the class table walk and
+// the type library's place in it, the ".tlb" beside a module.
 #include "server/selfreg.h"
 #include "server/registrar.h"
 #include "server/servermodule.h"
@@ -9,63 +8,16 @@
 #include "serverfixture.h"
 #include "support/testmain.h"
 
-#define APPID "{63C43600-34EF-11D2-94F6-204C4F4F5020}"
-#define CLASS_KEY "CLSID\\{63C43601-34EF-11D2-94F6-204C4F4F5020}"
 #define TYPELIB_KEY "TypeLib\\{63C43602-34EF-11D2-94F6-204C4F4F5020}"
-
-static const CLSID CLSID_InstallerClass = { 0x63C43601, 0x34EF, 0x11D2, { 0x94, 0xF6, 0x20, 0x4C, 0x4F, 0x4F, 0x50, 0x20 } };
 
 // The test paths are ASCII.
 static std::wstring Wide(const std::string &text) { return std::wstring(text.begin(), text.end()); }
-
-static std::string ShortPath(const std::string &path)
-{
-    char sz[MAX_PATH];
-    DWORD n = GetShortPathNameA(path.c_str(), sz, sizeof sz);
-    return n && n < sizeof sz ? sz : path;
-}
-
-// Every key that the two scripts make of their own, with its values.
-static const char *const s_apszOwnKeys[] = { "AppID\\" APPID, "AppID\\Installer.EXE", "VUR.Installer.1", "VUR.Installer", CLASS_KEY };
-static std::string OwnKeys()
-{
-    std::string dump;
-    for (const char *pszKey : s_apszOwnKeys)
-        dump += DumpTestTree(HKEY_CLASSES_ROOT, pszKey);
-    return dump;
-}
 
 // Points g_module at a module and a class table for the length of a scope.
 struct ModuleScope {
     ServerModule saved = g_module;
     ModuleScope(HMODULE hModule, ClassEntry *pTable) { g_module.hInstance = hModule, g_module.pClassTable = pTable; }
     ~ModuleScope() { g_module = saved; }
-};
-
-static ClassEntry s_aInstallerTable[] = { { &CLSID_InstallerClass, UpdateInstallerRegistry, NULL, NULL, NULL, 0, NULL, NULL, NULL }, {} };
-
-// The server's own keys are removed before and after each test; the test
-// program's copy of the type library, which marshals the interfaces of the
-// other tests, is registered again afterwards.
-class SelfRegTest : public ::testing::Test {
-protected:
-    HMODULE m_hInstaller = LoadLibraryA(InstallerExePath().c_str());
-    ModuleScope m_scope{m_hInstaller, s_aInstallerTable};
-    std::string m_server = ShortPath(InstallerExePath());
-    void SetUp() override
-    {
-        ASSERT_NE(nullptr, m_hInstaller) << InstallerExePath();
-        TearDown();
-    }
-    void TearDown() override
-    {
-        for (const char *pszKey : s_apszOwnKeys)
-            DeleteTestTree(HKEY_CLASSES_ROOT, pszKey);
-        ITypeLib *pTypeLib = NULL;
-        if (SUCCEEDED(LoadTypeLibEx(Wide(ThisProgramPath()).c_str(), REGKIND_REGISTER, &pTypeLib)))
-            pTypeLib->Release();
-    }
-    ~SelfRegTest() { FreeLibrary(m_hInstaller); }
 };
 
 TEST(RegistryResources, LoadFailuresGiveTheLastError)
@@ -110,33 +62,40 @@ static ClassEntry s_aRecordingTable[] = {
     {},
 };
 
+// The type library (this program's own copy) goes last: a failing class
+// leaves it out; registered, its result is the result.
 TEST(ClassTable, EntriesAreSelectedAndFailuresStop)
 {
     ModuleScope scope(GetModuleHandleA(NULL), s_aRecordingTable);
     static const struct {
-        const char *pszWhat; bool bRegister; const CLSID *pclsid; HRESULT hrFirst, hrLast; const char *pszCalls; HRESULT hr;
+        const char *pszWhat; bool bRegister, bTypeLib; const CLSID *pclsid; HRESULT hrFirst, hrLast; const char *pszCalls;
+        HRESULT hr; bool bTypeLibAfter;
     } cases[] = {
-        { "all undescribed", true, NULL, S_OK, S_FALSE, "F+L+", S_FALSE },
-        { "by class id, described too", true, &s_aclsid[1], S_OK, S_OK, "D+", S_OK },
-        { "by class id", true, &s_aclsid[2], E_FAIL, (HRESULT)7, "L+", (HRESULT)7 },
-        { "unknown class id", true, &s_aclsid[3], E_FAIL, E_FAIL, "", S_OK },
-        { "first failure stops", true, NULL, E_ACCESSDENIED, S_OK, "F+", E_ACCESSDENIED },
-        { "unregister ignores failures", false, NULL, E_FAIL, E_FAIL, "F-L-", S_OK },
-        { "unregister by class id", false, &s_aclsid[1], S_OK, S_OK, "D-", S_OK },
+        { "first failure stops, before the type library", true, true, NULL, E_ACCESSDENIED, S_OK, "F+", E_ACCESSDENIED, false },
+        { "all undescribed", true, false, NULL, S_OK, S_FALSE, "F+L+", S_FALSE, false },
+        { "by class id, described too", true, false, &s_aclsid[1], S_OK, S_OK, "D+", S_OK, false },
+        { "by class id", true, false, &s_aclsid[2], E_FAIL, (HRESULT)7, "L+", (HRESULT)7, false },
+        { "unknown class id", true, false, &s_aclsid[3], E_FAIL, E_FAIL, "", S_OK, false },
+        { "the type library's result", true, true, NULL, S_OK, S_FALSE, "F+L+", S_OK, true },
+        { "unregister ignores failures", false, true, NULL, E_FAIL, E_FAIL, "F-L-", S_OK, false },
+        { "unregister by class id", false, false, &s_aclsid[1], S_OK, S_OK, "D-", S_OK, false },
+        { "registered again", true, true, NULL, S_OK, S_OK, "F+L+", S_OK, true },
     };
+    DeleteTestTree(HKEY_CLASSES_ROOT, TYPELIB_KEY);
     for (const auto &c : cases) {
         SCOPED_TRACE(c.pszWhat);
         s_calls.clear();
         s_hrFirst = c.hrFirst, s_hrLast = c.hrLast;
-        EXPECT_EQ(c.hr, c.bRegister ? RegisterServer(FALSE, c.pclsid) : UnregisterServer(FALSE, c.pclsid));
+        EXPECT_EQ(c.hr, c.bRegister ? RegisterServer(c.bTypeLib, c.pclsid) : UnregisterServer(c.bTypeLib, c.pclsid));
         EXPECT_EQ(c.pszCalls, s_calls);
+        EXPECT_EQ(c.bTypeLibAfter, CountKeyEntries(HKEY_CLASSES_ROOT, TYPELIB_KEY "\\1.0", false) >= 0);
     }
     ModuleScope empty(GetModuleHandleA(NULL), NULL);
     EXPECT_EQ(S_OK, RegisterServer(FALSE, NULL));
     EXPECT_EQ(S_OK, UnregisterServer(FALSE, NULL));
 }
 
-TEST_F(SelfRegTest, TlbBesideTheProgram)
+TEST(SelfReg, TlbBesideTheProgram)
 {
     // Copies of a module without a type library: the ".tlb" replaces the
     // extension, or the last dot of a folder name when the file has none.
@@ -157,7 +116,7 @@ TEST_F(SelfRegTest, TlbBesideTheProgram)
         ASSERT_TRUE(!c.pszTlb || CopyFileA(tlb.c_str(), (dir / c.pszTlb).c_str(), FALSE)) << tlb;
         HMODULE hModule = LoadLibraryA((dir / c.pszLoadName).c_str());
         ASSERT_NE(nullptr, hModule) << GetLastError();
-        ModuleScope scope(hModule, s_aInstallerTable);
+        ModuleScope scope(hModule, NULL);
         ITypeLib *pTypeLib = (ITypeLib *)0x1;
         BSTR bstrPath = (BSTR)0x1;
         EXPECT_EQ(c.pszTlb ? S_OK : TYPE_E_CANTLOADLIBRARY, LoadModuleTypeLib(&pTypeLib, &bstrPath));
@@ -172,38 +131,4 @@ TEST_F(SelfRegTest, TlbBesideTheProgram)
         }
         FreeLibrary(hModule);
     }
-}
-
-// The process entry end to end: the switches, the exit codes and the
-// path in its 8.3 form ("installer.exe" has no 8.3 name of its own); the
-// type library goes last, so a failing class leaves it out. Unregistering
-// takes the own keys and nothing else, also when partly registered or not
-// at all. The scripts' own entries are in the regscript data cases.
-TEST_F(SelfRegTest, TheProgramRegistersAndUnregistersItself)
-{
-    DeleteTestTree(HKEY_CLASSES_ROOT, TYPELIB_KEY);
-    {
-        ModuleScope failing(m_hInstaller, s_aRecordingTable);
-        s_hrFirst = E_ACCESSDENIED;
-        EXPECT_EQ(E_ACCESSDENIED, RegisterServer(TRUE, NULL));
-        EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, TYPELIB_KEY)) << "registered after a failing class";
-    }
-    EXPECT_EQ(std::string::npos, m_server.find("installer.exe")) << m_server;
-    int nAppIds = CountSubkeys(HKEY_CLASSES_ROOT, "AppID"), nClasses = CountSubkeys(HKEY_CLASSES_ROOT, "CLSID");
-    std::string server = InstallerExePath(), folder = server.substr(0, server.rfind('\\') + 1);
-    EXPECT_EQ(0, RunAndWait("\"" + server + "\" /RegServer", 60000)) << "the type library's result";
-    EXPECT_EQ("REG_SZ:" + m_server, ReadTestValue(HKEY_CLASSES_ROOT, CLASS_KEY "\\LocalServer32", ""));
-    EXPECT_EQ("REG_SZ:Installer", ReadTestValue(HKEY_CLASSES_ROOT, "AppID\\" APPID, ""));
-    EXPECT_EQ("REG_SZ:Installer 1.0 Type Library", ReadTestValue(HKEY_CLASSES_ROOT, TYPELIB_KEY "\\1.0", ""));
-    EXPECT_EQ("REG_SZ:" + server, ReadTestValue(HKEY_CLASSES_ROOT, TYPELIB_KEY "\\1.0\\0\\win64", ""));
-    EXPECT_EQ("REG_SZ:" + folder, ReadTestValue(HKEY_CLASSES_ROOT, TYPELIB_KEY "\\1.0\\HELPDIR", ""));
-    DeleteTestTree(HKEY_CLASSES_ROOT, "VUR.Installer.1\\CLSID");
-    for (int i = 0; i < 2; i++)
-        EXPECT_EQ(0, RunAndWait("\"" + server + "\" -unregserver", 60000)) << i;
-    EXPECT_EQ("", OwnKeys());
-    EXPECT_EQ(nAppIds, CountSubkeys(HKEY_CLASSES_ROOT, "AppID"));
-    EXPECT_EQ(nClasses, CountSubkeys(HKEY_CLASSES_ROOT, "CLSID"));
-    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, TYPELIB_KEY "\\1.0")) << "\"UnregServer\" keeps the type library";
-    EXPECT_EQ(S_OK, UnregisterServer(TRUE, NULL));
-    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, TYPELIB_KEY "\\1.0"));
 }

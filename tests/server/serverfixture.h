@@ -1,6 +1,5 @@
 // Support of the server tests: the built programs, the server's
-// registration in the private prefix, and the server process (started
-// directly or by COM) with its hidden tray window.
+// registration in the private prefix, and its processes.
 #ifndef VUR_TEST_SERVERFIXTURE_H
 #define VUR_TEST_SERVERFIXTURE_H
 
@@ -21,6 +20,8 @@ std::string InstallerExePath();
 // paths), as test.sh does to run them against the shipping i686 build.
 std::string ServerExePath();
 std::string VurhostExePath();
+// The server's path in its 8.3 form, as it registers itself.
+std::string ServerShortPath();
 
 // The registry view that the server under test reads and writes:
 // KEY_WOW64_32KEY for a 32-bit program, KEY_WOW64_64KEY for a 64-bit one.
@@ -29,35 +30,13 @@ REGSAM ServerRegistryView();
 // Registers the server under test for COM in the prefix (class entries and
 // type library) unless it already is; false when that failed.
 bool RegisterServerForTests();
-bool UnregisterServerForTests();
 
 // Ids of the running installer.exe processes.
 std::vector<DWORD> RunningServers();
 
-// A server process that the test started or that COM started for it.
-class ServerProcess {
-public:
-    ServerProcess() = default;
-    ~ServerProcess();       // ends it (by force) if it still runs
-    ServerProcess(const ServerProcess &) = delete;
-    ServerProcess &operator=(const ServerProcess &) = delete;
-
-    // Starts "PROGRAM ARGS" (the program quoted).
-    bool Start(const std::string &program, const std::string &args);
-    // Takes the one server that was not running in `before`.
-    bool AttachNew(const std::vector<DWORD> &before);
-    DWORD Id() const { return m_dwPid; }
-    // Its hidden tray window, once it has one (waits at most dwTimeoutMs).
-    HWND TrayWindow(DWORD dwTimeoutMs = 15000);
-    // Waits for its end; false when it still runs after dwTimeoutMs.
-    bool WaitForEnd(DWORD dwTimeoutMs = 15000);
-    bool StillRunningAfter(DWORD dwMs) { return !WaitForEnd(dwMs); }
-    DWORD ExitCode();
-
-private:
-    HANDLE m_hProcess = NULL;
-    DWORD m_dwPid = 0;
-};
+// A top-level window of that class in process dwPid (with bVisible, a
+// visible one); NULL when there is none.
+HWND FindProcessWindow(DWORD dwPid, const char *pszClass, bool bVisible);
 
 // Base of tests that use the real server: registers it and makes sure no
 // server of an earlier test is left over, before and after.

@@ -28,18 +28,6 @@ std::string TakeQueued(HWND hwndTray)
     return taken;
 }
 
-BOOL CALLBACK FindOwnMenu(HWND hwnd, LPARAM lParam)
-{
-    DWORD dwPid = 0;
-    char szClass[16];
-    GetWindowThreadProcessId(hwnd, &dwPid);
-    if (dwPid != GetCurrentProcessId() || !IsWindowVisible(hwnd) || !GetClassNameA(hwnd, szClass, sizeof szClass) ||
-        lstrcmpA(szClass, "#32768") != 0)
-        return TRUE;
-    *(HWND *)lParam = hwnd;
-    return FALSE;
-}
-
 // Waits (nTries x 20 ms) on its own thread for this process's pop-up menu
 // and answers it with keys: Down and Return choose the first item, Escape
 // dismisses it.
@@ -48,8 +36,7 @@ struct MenuDriver {
     std::thread thread;
     explicit MenuDriver(bool bChoose, int nTries = 500) : thread([this, bChoose, nTries] {
         for (int i = 0; i < nTries; i++, Sleep(20)) {
-            HWND hwndMenu = NULL;
-            EnumWindows(FindOwnMenu, (LPARAM)&hwndMenu);
+            HWND hwndMenu = FindProcessWindow(GetCurrentProcessId(), "#32768", true);
             if (!hwndMenu)
                 continue;
             char szItem[64] = "";

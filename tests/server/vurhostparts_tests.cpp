@@ -1,32 +1,14 @@
-// vurhost's parts where an end-to-end case cannot reach them: command lines
-// without one script, addresses and download file names, the transcript
-// file, a box whose default button is not OK, the registered server found
-// in either registry view. The rest shows in the cases of tests/e2e.
+// vurhost's parts where an end-to-end case cannot reach them: addresses
+// and download file names, the transcript file, a box whose default button
+// is not OK, the registered server found in either registry view. The rest
+// shows in the cases of tests/e2e.
 #include "serverfixture.h"
 #include "dialogs.h"
 #include "download.h"
-#include "options.h"
 #include "report.h"
 #include "serverprocess.h"
 #include "support/testmain.h"
 #include "transcript.h"
-
-// Command lines the end-to-end runner cannot give, since it always adds one
-// script; the reasons for the others are in the vurhost-usage case.
-TEST(VurhostOptions, CommandLinesWithoutOneScript)
-{
-    static const struct { std::vector<std::string> args; bool bOk; } s_cases[] = {
-        { {}, false }, { { "--param" }, false }, { { "--quiet" }, false }, { { "--", "a", "b" }, false },
-        { { "--param", "EMPTY=", "--", "--odd-name.txt" }, true },
-    };
-    for (const auto &c : s_cases) {
-        SCOPED_TRACE(c.args.empty() ? "(none)" : c.args[0]);
-        HostOptions o;
-        std::string error;
-        EXPECT_EQ(c.bOk, ParseOptions(c.args, &o, &error)) << error;
-        EXPECT_EQ(c.bOk, error.empty()) << error;
-    }
-}
 
 // Addresses that no case can serve (a share, https, a scheme alone, none); the names that
 // downloaded files get: the last part, made safe.
