@@ -351,7 +351,7 @@ void ForEachFile(const std::string &dir, const std::function<void(const WIN32_FI
 // stray write, and so is a sandbox root key removed or changed (no script
 // can name a root key).
 
-typedef std::map<std::string, std::string> Snapshot;    // a key's or file's path -> its times and size
+typedef std::map<std::string, std::string> Snapshot;    // a key's or file's path -> what tells a change
 
 unsigned long long Wide(DWORD dwHigh, DWORD dwLow)
 {
@@ -472,8 +472,8 @@ private:
                 RegCloseKey(hSub);
             }
     }
-    // Each file's size and times. A folder's own time changes with the
-    // names in it, which are listed anyway. Links (to the user's folders
+    // Each file's attributes, size and last write time; a folder's
+    // attributes (its time changes with the names in it, listed anyway). Links (to the user's folders
     // outside the drive) are not followed.
     void SnapFiles(const std::string &dir, Snapshot &out)
     {
@@ -482,8 +482,10 @@ private:
             if (lstrcmpiA(path.c_str(), m_temp.c_str()) == 0)
                 return;
             bool bFolder = fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
-            out[path] = bFolder ? "" : std::to_string(Wide(fd.nFileSizeHigh, fd.nFileSizeLow)) + " " +
-                                           std::to_string(Wide(fd.ftLastWriteTime.dwHighDateTime, fd.ftLastWriteTime.dwLowDateTime));
+            out[path] = std::to_string(fd.dwFileAttributes);
+            if (!bFolder)
+                out[path] += " " + std::to_string(Wide(fd.nFileSizeHigh, fd.nFileSizeLow)) + " " +
+                             std::to_string(Wide(fd.ftLastWriteTime.dwHighDateTime, fd.ftLastWriteTime.dwLowDateTime));
             if (bFolder && !(fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
                 SnapFiles(path, out);
         });
@@ -640,16 +642,6 @@ unsigned __stdcall Watchdog(void *)
     }
 }
 
-bool HeapsValid()
-{
-    HANDLE ahHeaps[64];
-    DWORD n = GetProcessHeaps(64, ahHeaps);
-    for (DWORD i = 0; i < n && i < 64; i++)
-        if (!HeapValidate(ahHeaps[i], 0, NULL))
-            return false;
-    return true;
-}
-
 void RunPass(unsigned long count)
 {
     std::string folder = ThisProgramPath().substr(0, ThisProgramPath().find_last_of('\\'));
@@ -710,8 +702,10 @@ void RunPass(unsigned long count)
         for (const std::string &what : strays)
             if (!what.empty())
                 Finding(kStrayWrite, what);
-        if (!HeapsValid())
-            Finding(kHeapDamage, "a heap of the process fails HeapValidate");
+        HANDLE ahHeaps[64];
+        for (DWORD k = 0, n = GetProcessHeaps(64, ahHeaps); k < n && k < 64; k++)
+            if (!HeapValidate(ahHeaps[k], 0, NULL))
+                Finding(kHeapDamage, "a heap of the process fails HeapValidate");
         g_pass.pInput = NULL;
         g_pass.next = i + 1;
     }
