@@ -37,8 +37,6 @@
 //   exec: COMMAND LINE      runs that program instead (no transcript)
 //   > ... < ... # ...       the run's transcript, in order
 //   ! CAPTION | TEXT        a message box of the run (a set: not in order)
-//   !? CAPTION | TEXT       a box that may show (the server's end may
-//                           close it before it is seen)
 //   exit: N                 the run's exit status
 //   servers: N              installer.exe processes running after the run
 //   output: TEXT            the run's output holds TEXT (\n: line feed)

@@ -4,7 +4,6 @@
 #define VUR_TEST_REGTESTKEYS_H
 
 #include <windows.h>
-#include <stdio.h>
 #include <string.h>
 #include <string>
 
@@ -49,7 +48,7 @@ inline bool SetTestString(HKEY hRoot, const std::string &path, const char *pszNa
 }
 
 // "<type>:<data>": text for REG_SZ (with anything behind its NUL), decimal
-// for REG_DWORD, hexadecimal bytes for the others.
+// for REG_DWORD, the type's number and the size for the others.
 inline std::string FormatTestValue(DWORD dwType, const BYTE *pData, DWORD cb)
 {
     if (dwType == REG_SZ) {
@@ -58,14 +57,7 @@ inline std::string FormatTestValue(DWORD dwType, const BYTE *pData, DWORD cb)
     }
     if (dwType == REG_DWORD && cb == 4)
         return "REG_DWORD:" + std::to_string(*(const DWORD *)pData);
-    char sz[16];
-    snprintf(sz, sizeof sz, "type%lu:", (unsigned long)dwType);
-    std::string text = sz;
-    for (DWORD i = 0; i < cb; i++) {
-        snprintf(sz, sizeof sz, "%02X", pData[i]);
-        text += sz;
-    }
-    return text;
+    return "type" + std::to_string(dwType) + ":" + std::to_string(cb) + " bytes";
 }
 
 // One value as FormatTestValue shows it; "(none)" when it cannot be read.
