@@ -29,9 +29,7 @@ static Calls RunCase(const std::string &body, InstallerHarness &h)
         size_t end = script.find('\n');
         std::string option = script.substr(2, end - 2);
         script.erase(0, end == std::string::npos ? end : end + 1);
-        if (option == "held") {
-            h.Object()->m_bTestResult = 1;
-        } else if (option.compare(0, 9, "download ") == 0) {
+        if (option.compare(0, 9, "download ") == 0) {
             nDownloads = atoi(option.c_str() + 9);
         } else {
             h.Set(option.substr(0, option.find('=')).c_str(), option.substr(option.find('=') + 1));
