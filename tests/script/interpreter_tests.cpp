@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <algorithm>
-#include <memory>
 
 typedef std::vector<std::string> Calls;
 
@@ -23,20 +22,15 @@ static void Replace(std::string &text, const std::string &what, const std::strin
 static Calls RunCase(const std::string &body, InstallerHarness &h)
 {
     TempDir install;
-    std::unique_ptr<InstallFolderValue> folder(new InstallFolderValue(install.Path()));
+    InstallFolderValue folder(install.Path());
     std::string script = body;
     int nDownloads = 0;
     while (script.compare(0, 2, "@ ") == 0) {
         size_t end = script.find('\n');
         std::string option = script.substr(2, end - 2);
         script.erase(0, end == std::string::npos ? end : end + 1);
-        if (option == "held") {
-            h.Object()->m_bTestResult = 1;
-        } else if (option.compare(0, 9, "download ") == 0) {
+        if (option.compare(0, 9, "download ") == 0) {
             nDownloads = atoi(option.c_str() + 9);
-        } else if (option == "no install folder") {
-            folder.reset();
-            folder.reset(new InstallFolderValue(""));
         } else {
             h.Set(option.substr(0, option.find('=')).c_str(), option.substr(option.find('=') + 1));
         }

@@ -91,16 +91,10 @@ bool InstallerHarness::AnswerDownload(const std::string &localPath, DWORD dwTime
     return true;
 }
 
-// vurhost records UTF-8; the tests compare the component's ANSI bytes.
 std::vector<std::string> InstallerHarness::TakeBoxes()
 {
-    std::vector<std::string> seen = m_boxes.Seen(), taken;
-    for (; m_nBoxesTaken < seen.size(); m_nBoxesTaken++) {
-        std::wstring wide(seen[m_nBoxesTaken].size() + 1, L'\0');
-        MultiByteToWideChar(CP_UTF8, 0, seen[m_nBoxesTaken].c_str(), -1, &wide[0], (int)wide.size());
-        std::string ansi(wide.size() * 2, '\0');
-        WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, &ansi[0], (int)ansi.size(), NULL, NULL);
-        taken.push_back(ansi.c_str());
-    }
+    std::vector<std::string> seen = m_boxes.Seen();
+    std::vector<std::string> taken(seen.begin() + m_nBoxesTaken, seen.end());
+    m_nBoxesTaken = seen.size();
     return taken;
 }

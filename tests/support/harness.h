@@ -35,8 +35,8 @@ public:
     // host does, after the request's call has returned: DLPATH + DLDONE.
     // Gives false when no request came.
     bool AnswerDownload(const std::string &localPath, DWORD dwTimeoutMs = 10000);
-    // "CAPTION | TEXT" of each message box seen since the last call, in the
-    // ANSI code page (the component's own bytes).
+    // "CAPTION | TEXT" of each message box seen since the last call, in
+    // UTF-8 as the watcher records them.
     std::vector<std::string> TakeBoxes();
 
     RecordingHost host;

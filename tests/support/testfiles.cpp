@@ -1,5 +1,6 @@
 // Temporary folders and file helpers: see testfiles.h.
 #include "support/testfiles.h"
+#include <shellapi.h>
 #include <sstream>
 
 TempDir::TempDir()
@@ -51,26 +52,15 @@ bool FileExists(const std::string &path)
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+// The shell deletes read-only files too.
 void DeleteTree(const std::string &path)
 {
-    DWORD dwAttr = GetFileAttributesA(path.c_str());
-    if (dwAttr == INVALID_FILE_ATTRIBUTES)
-        return;
-    if (!(dwAttr & FILE_ATTRIBUTE_DIRECTORY)) {
-        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(path.c_str());
-        return;
-    }
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((path + "\\*").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-        do {
-            if (lstrcmpA(fd.cFileName, ".") && lstrcmpA(fd.cFileName, ".."))
-                DeleteTree(path + "\\" + fd.cFileName);
-        } while (FindNextFileA(h, &fd));
-        FindClose(h);
-    }
-    RemoveDirectoryA(path.c_str());
+    std::string from = path + '\0';
+    SHFILEOPSTRUCTA op = {};
+    op.wFunc = FO_DELETE;
+    op.pFrom = from.c_str();
+    op.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI;
+    SHFileOperationA(&op);
 }
 
 // A CR before an LF is dropped.
