@@ -1,38 +1,40 @@
 // The Windows NT process listing on data (Wine's performance data has no
-// process object): the counter names, the growing query and the walk over
-// blocks built here with the published structures.
+// process object): the counter names and program names (rows of
+// names.txt), the growing query and the walk over blocks built here with
+// the published structures.
 #include "browser/perfdata.h"
+#include "casefiles.h"
 #include <gtest/gtest.h>
 #include <winperf.h>
 #include <string>
 #include <vector>
 
 #define ID_COUNTER 784
-template <size_t N> static std::string Bytes(const char (&text)[N]) { return std::string(text, N - 1); }
 
-TEST(PerfCounterNames, GiveTheProcessObjectAndItsIdCounter)
+// The rows of names.txt: the name tests of both listings and the counter
+// names of the Windows NT one.
+TEST(ProcessNames, EachRowGivesItsResult)
 {
-    const struct {
-        std::string list;
-        UINT uFound;
-        const char *pszObject;
-        DWORD dwIdCounter;
-    } cases[] = {
-        {Bytes("1\0" "1847\0" "230\0" "Process\0" "784\0" "ID Process\0" "6\0" "% Processor Time\0\0"), 1, "230", 784},
-        {Bytes("230\0PROCESS\0" "784\0id process\0" "240\0process\0" "790\0ID Process\0\0"), 1, "240", 790},
-        {Bytes("230\0Processor\0" "784\0ID Processes\0\0"), 0, "", 0},
-        {Bytes("1\0" "1847\0" "1846\0End Marker\0\0"), 0, "", 0},                 // Wine's list
-        {std::string(1100, '7') + Bytes("\0Process\0" "784\0ID Process\0\0"), 0, "", 784},  // index too long to keep
-        {Bytes("230\0Process\0" "784\0ID Process"), 0, "230", 0},                  // last text unterminated
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(&c - cases);
-        char szObject[PERF_INDEX_TEXT] = "";
-        DWORD dwIdCounter = 0;
-        std::vector<char> list(c.list.begin(), c.list.end());   // exactly its bytes
-        EXPECT_EQ(c.uFound, FindProcessCounters(list.data(), (DWORD)list.size(), szObject, &dwIdCounter));
-        EXPECT_STREQ(c.pszObject, szObject);
-        EXPECT_EQ(c.dwIdCounter, dwIdCounter);
+    std::vector<std::vector<std::string>> rows = ReadTable(VUR_BROWSER_DATA "/names.txt");
+    ASSERT_GE(rows.size(), 15u);
+    for (const std::vector<std::string> &row : rows) {
+        SCOPED_TRACE(row[0] + " " + row[1].substr(0, 80));
+        if (row[0] == "ProcessNameMatches") {
+            EXPECT_EQ(row[3], std::to_string(ProcessNameMatches(row[1].c_str(), row[2].c_str())));
+        } else if (row[0] == "StoreProgramName") {
+            ProcessRecord record;
+            memset(&record, 0xbd, sizeof record);
+            StoreProgramName(&record, row[1].c_str());
+            EXPECT_EQ(row[2], record.name);
+            EXPECT_EQ('\xbd', record.name[row[2].size() + 1]) << "written past the name";
+        } else {
+            char szObject[PERF_INDEX_TEXT] = "";
+            DWORD dwIdCounter = 0;
+            std::vector<char> list(row[1].begin(), row[1].end());   // exactly its bytes
+            EXPECT_EQ(row[2], std::to_string(FindProcessCounters(list.data(), (DWORD)list.size(), szObject, &dwIdCounter)));
+            EXPECT_EQ(row[3], szObject);
+            EXPECT_EQ(row[4], std::to_string(dwIdCounter));
+        }
     }
 }
 

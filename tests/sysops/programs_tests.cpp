@@ -1,6 +1,7 @@
 // RunProgramAndWait and RegisterComponentFile on the fixture program
-// (recordargs.exe records its command line, exits with 1) and the fixture
-// libraries (registers.dll's DllRegisterServer returns what the test asks).
+// (recordargs.exe records its command line in its own path + ".txt", exits
+// with 1) and the fixture libraries (registers.dll's DllRegisterServer
+// returns what the test asks).
 // The exec-programs and register-components cases run them end to end.
 #include "sysops/programs.h"
 #include "sysopsfixtures.h"
@@ -9,17 +10,13 @@
 class ProgramsTest : public testing::Test {
 protected:
     TempDir dir;
-    std::string record = dir / "record.txt", program = dir / "recordargs.exe";
-    void SetUp() override
+    std::string program = dir / "recordargs.exe";
+    void SetUp() override { ASSERT_TRUE(CopyFileA(FixturePath("recordargs.exe").c_str(), program.c_str(), FALSE)); }
+    // What the copy at PATH recorded (its line, then "ended"), and forgets it.
+    std::string Recorded(const std::string &path)
     {
-        ASSERT_TRUE(CopyFileA(FixturePath("recordargs.exe").c_str(), program.c_str(), FALSE));
-        SetEnvironmentVariableA("VUR_RECORD_FILE", record.c_str());
-    }
-    void TearDown() override { SetEnvironmentVariableA("VUR_RECORD_FILE", NULL); }
-    std::string Recorded()          // and forgets it
-    {
-        std::string s = FileText(record);
-        DeleteFileA(record.c_str());
+        std::string s = FileText(path + ".txt");
+        DeleteFileA((path + ".txt").c_str());
         return s == "(unreadable)" ? "(not run)" : s;
     }
 };
@@ -28,19 +25,17 @@ TEST_F(ProgramsTest, RunsExactlyTheCommandLineGivenOrNothingAndATimeOutLeavesItR
 {
     char szLine[] = "first \"second arg\" /x";
     EXPECT_EQ(1u, RunProgramAndWait(program.c_str(), szLine, INFINITE)) << "exit code 1 is still a success";
-    EXPECT_EQ("first \"second arg\" /x", Recorded()) << "the path is not put in front";
+    EXPECT_EQ("first \"second arg\" /x\r\nended\r\n", Recorded(program)) << "the path is not put in front";
 
     // No path: the command line must not be taken as the program to run.
     std::string line = "\"" + program + "\" via the line", missing = dir / "missing.exe", notProgram = FixturePath("small.bin");
     for (const char *pszPath : { missing.c_str(), notProgram.c_str(), "", (const char *)NULL }) {
         SCOPED_TRACE(pszPath ? pszPath : "(null)");
         EXPECT_EQ(0u, RunProgramAndWait(pszPath, &line[0], 10000));
-        EXPECT_EQ("(not run)", Recorded());
+        EXPECT_EQ("(not run)", Recorded(program));
     }
 
-    // Without a record file the program adds its line to recordargs.exe.txt
-    // and "ended" half a second later: still running after a 100 ms wait.
-    SetEnvironmentVariableA("VUR_RECORD_FILE", NULL);
+    // "ended" comes half a second after the line: still running after a 100 ms wait.
     std::string own = program + ".txt";
     EXPECT_EQ(1u, RunProgramAndWait(program.c_str(), NULL, 100));
     EXPECT_EQ(std::string::npos, FileText(own).find("ended")) << "waited past the time-out";
@@ -61,7 +56,7 @@ TEST_F(ProgramsTest, RegistersProgramsWithRegserverAndLibrariesThroughDllRegiste
         UINT uExpected;
         const char *pszRecorded;    // the program's command line
     } cases[] = {
-        {program, "0", 1, "/regserver"},
+        {program, "0", 1, "/regserver\r\nended\r\n"},
         {upper, "0", 0, "(not run)"},
         {FixturePath("registers.dll"), "1", 1, "(not run)"},        // S_FALSE succeeds
         {FixturePath("registers.dll"), "80004005", 0, "(not run)"}, // E_FAIL
@@ -72,7 +67,7 @@ TEST_F(ProgramsTest, RegistersProgramsWithRegserverAndLibrariesThroughDllRegiste
         SCOPED_TRACE(c.path + " returning " + c.pszResult);
         SetEnvironmentVariableA("VUR_FIXTURE_REG_RESULT", c.pszResult);
         EXPECT_EQ(c.uExpected, RegisterComponentFile(c.path.c_str()));
-        EXPECT_EQ(c.pszRecorded, Recorded());
+        EXPECT_EQ(c.pszRecorded, Recorded(c.path));
         EXPECT_EQ(nullptr, GetModuleHandleA(c.path.c_str())) << "the library is still loaded";
     }
     EXPECT_EQ(0u, RegisterComponentFile(NULL));
