@@ -1,6 +1,5 @@
 // Temporary folders and file helpers: see testfiles.h.
 #include "support/testfiles.h"
-#include <shellapi.h>
 #include <sstream>
 
 TempDir::TempDir()
@@ -52,15 +51,29 @@ bool FileExists(const std::string &path)
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-// The shell deletes read-only files too.
+// A walk of our own, that never leaves PATH: the shell's FO_DELETE, tried
+// here, emptied the test program's working folder (the build tree) once a
+// disk search fault had left the current directory astray.
 void DeleteTree(const std::string &path)
 {
-    std::string from = path + '\0';
-    SHFILEOPSTRUCTA op = {};
-    op.wFunc = FO_DELETE;
-    op.pFrom = from.c_str();
-    op.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI;
-    SHFileOperationA(&op);
+    DWORD dwAttr = GetFileAttributesA(path.c_str());
+    if (dwAttr == INVALID_FILE_ATTRIBUTES)
+        return;
+    if (!(dwAttr & FILE_ATTRIBUTE_DIRECTORY)) {
+        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(path.c_str());
+        return;
+    }
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((path + "\\*").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            if (lstrcmpA(fd.cFileName, ".") && lstrcmpA(fd.cFileName, ".."))
+                DeleteTree(path + "\\" + fd.cFileName);
+        } while (FindNextFileA(h, &fd));
+        FindClose(h);
+    }
+    RemoveDirectoryA(path.c_str());
 }
 
 // A CR before an LF is dropped.
