@@ -310,15 +310,16 @@ public:
             if (h != INVALID_HANDLE_VALUE)
                 m_held.push_back(h);
         } else if (keyword == "regset") {
-        std::string path, key = TakeWord(&rest), name = TakeWord(&rest);
-        HKEY hKey = NULL, hRoot = SplitRoot(key, &path);
-        EXPECT_EQ(ERROR_SUCCESS, RegCreateKeyExA(hRoot, path.c_str(), 0, NULL, 0, KEY_SET_VALUE | ServerRegistryView(), NULL,
-                                                 &hKey, NULL)) << key;
-        if (hKey) {
-            RegSetValueExA(hKey, name == "@" ? NULL : name.c_str(), 0, REG_SZ, (const BYTE *)rest.c_str(), (DWORD)rest.size() + 1);
-            RegCloseKey(hKey);
-        }
-    } else if (keyword == "delete") {
+            std::string path, key = TakeWord(&rest), name = TakeWord(&rest);
+            HKEY hKey = NULL, hRoot = SplitRoot(key, &path);
+            EXPECT_EQ(ERROR_SUCCESS, RegCreateKeyExA(hRoot, path.c_str(), 0, NULL, 0, KEY_SET_VALUE | ServerRegistryView(),
+                                                     NULL, &hKey, NULL)) << key;
+            if (hKey) {
+                RegSetValueExA(hKey, name == "@" ? NULL : name.c_str(), 0, REG_SZ, (const BYTE *)rest.c_str(),
+                               (DWORD)rest.size() + 1);
+                RegCloseKey(hKey);
+            }
+        } else if (keyword == "delete") {
             std::string path;
             HKEY hRoot = SplitRoot(rest, &path);
             DeleteTestTree(hRoot, path, ServerRegistryView());
