@@ -63,11 +63,23 @@ void ListFiles(const std::string &folder, const std::string &prefix, Lines *pFil
         FindClose(hFind);
 }
 
-// "HKCU\path", "HKLM\path" or "HKCR\path".
+HANDLE ResetCaseEnd(HANDLE hEvent)
+{
+    if (hEvent)
+        ResetEvent(hEvent);
+    return hEvent;
+}
+
+// "HKCU\path", "HKLM\path" or "HKCR\path"; NULL for any other root or an
+// empty path, so that no line can name a root key itself.
 HKEY SplitRoot(const std::string &key, std::string *pPath)
 {
     *pPath = key.substr(std::min(key.size(), (size_t)5));
-    return StartsWith(key, "HKLM\\") ? HKEY_LOCAL_MACHINE : StartsWith(key, "HKCR\\") ? HKEY_CLASSES_ROOT : HKEY_CURRENT_USER;
+    if (pPath->empty())
+        return NULL;
+    return StartsWith(key, "HKLM\\") ? HKEY_LOCAL_MACHINE
+         : StartsWith(key, "HKCR\\") ? HKEY_CLASSES_ROOT
+         : StartsWith(key, "HKCU\\") ? HKEY_CURRENT_USER : NULL;
 }
 
 // vurhost copies each download to <temp>\vurhost-<pid>-<n>\<k>\<name>.
@@ -130,8 +142,12 @@ private:
     static unsigned __stdcall ThreadProc(void *pv)
     {
         LocalHttpServer *self = static_cast<LocalHttpServer *>(pv);
-        for (SOCKET s; (s = accept(self->m_listener, NULL, NULL)) != INVALID_SOCKET; closesocket(s))
+        // A client that connects and sends nothing gives up after 5 s.
+        const DWORD dwTimeoutMs = 5000;
+        for (SOCKET s; (s = accept(self->m_listener, NULL, NULL)) != INVALID_SOCKET; closesocket(s)) {
+            setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, (const char *)&dwTimeoutMs, sizeof dwTimeoutMs);
             self->Serve(s);
+        }
         return 0;
     }
     void Serve(SOCKET s)
@@ -312,6 +328,7 @@ public:
         } else if (keyword == "regset") {
             std::string path, key = TakeWord(&rest), name = TakeWord(&rest);
             HKEY hKey = NULL, hRoot = SplitRoot(key, &path);
+            EXPECT_TRUE(hRoot) << "not a key of HKCU, HKLM or HKCR: " << key;
             EXPECT_EQ(ERROR_SUCCESS, RegCreateKeyExA(hRoot, path.c_str(), 0, NULL, 0, KEY_SET_VALUE | ServerRegistryView(),
                                                      NULL, &hKey, NULL)) << key;
             if (hKey) {
@@ -322,6 +339,7 @@ public:
         } else if (keyword == "delete") {
             std::string path;
             HKEY hRoot = SplitRoot(rest, &path);
+            EXPECT_TRUE(hRoot) << "not a key of HKCU, HKLM or HKCR: " << rest;
             DeleteTestTree(hRoot, path, ServerRegistryView());
         } else {
             return false;
@@ -389,6 +407,9 @@ public:
         LetGo();
         std::string path, first = TakeWord(&rest);
         HKEY hRoot = SplitRoot(first, &path);
+        if (keyword == "reg" || keyword == "values" || keyword == "subkeys") {
+            EXPECT_TRUE(hRoot) << "not a key of HKCU, HKLM or HKCR: " << first;
+        }
         if (keyword == "files") {
             Lines files, expected;
             ListFiles(first, "", &files);
@@ -449,7 +470,9 @@ private:
     }
 
     // The child modes of this program that a case starts wait for it.
-    HANDLE m_hCaseEnd = CreateEventA(NULL, TRUE, FALSE, "VurE2ECaseEnd");
+    // Reset: a child of an earlier case that outlived it still holds the
+    // event, set.
+    HANDLE m_hCaseEnd = ResetCaseEnd(CreateEventA(NULL, TRUE, FALSE, "VurE2ECaseEnd"));
     TempDir m_work;
     std::string m_case, m_install, m_script;
     PrivateKeyTree m_keys;

@@ -404,22 +404,29 @@ public:
 
     // Empties the folders; makes the root keys anew (with their canary,
     // and under HKLM the install folder value) and points the roots there.
-    void Reset()
+    // False when a root could not be pointed there: the input must not run
+    // against the real registry.
+    bool Reset()
     {
         DeleteTree(m_dir / "install");
         DeleteTree(Downloads());
         DeleteFileA(Script().c_str());
         CreateDirectoryA((m_dir / "install").c_str(), NULL);
         CreateDirectoryA(Downloads().c_str(), NULL);
+        if (!m_hSandbox)
+            return false;
         RegDeleteTreeA(m_hSandbox, NULL);
         for (size_t i = 0; i < kRootCount; i++) {
             RegCloseKey(m_ahRoots[i]);
-            RegCreateKeyExA(m_hSandbox, kRoots[i].pszName, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &m_ahRoots[i], NULL);
+            m_ahRoots[i] = NULL;
+            if (RegCreateKeyExA(m_hSandbox, kRoots[i].pszName, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &m_ahRoots[i], NULL) ||
+                RegOverridePredefKey(kRoots[i].hRoot, m_ahRoots[i]))
+                return false;
             RegSetValueExA(m_ahRoots[i], kCanaryName, 0, REG_SZ, (const BYTE *)kCanary, sizeof kCanary);
-            RegOverridePredefKey(kRoots[i].hRoot, m_ahRoots[i]);
         }
         std::string install = m_dir / "install";
         RegSetKeyValueA(m_ahRoots[kHklm], "Software\\VUR", NULL, REG_SZ, install.c_str(), (DWORD)install.size() + 1);
+        return true;
     }
 
     // What changed outside the sandbox since the last look, one line each.
@@ -687,7 +694,10 @@ void RunPass(unsigned long count)
             in.text = Mutate(seeds[base], seeds[rng.Below(seeds.size())], in.bRegistry, rng, &how);
             in.name += seedNames[base] + ", " + how + ")";
         }
-        sandbox.Reset();
+        if (!sandbox.Reset()) {
+            ADD_FAILURE() << "the registry sandbox could not be made: the pass stops at input " << i;
+            break;
+        }
         g_pass.index = i;
         g_pass.dwInputStart = GetTickCount();
         g_pass.pInput = &in;

@@ -1,7 +1,7 @@
 // Install scripts through the interpreter and the in-process host, from the
 // data cases of cases.txt (line reading, headers, [TEXT] lines, sections
 // and skip flags, the report ending, action lines outside the grammar and
-// their failures); the everyday commands run end to end in tests/server.
+// their failures); the everyday commands run end to end in tests/e2e.
 #include "casefiles.h"
 #include "support/harness.h"
 #include "support/installfolder.h"

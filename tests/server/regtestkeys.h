@@ -12,6 +12,9 @@
 
 inline void DeleteTestTree(HKEY hRoot, const std::string &path, REGSAM samView = 0)
 {
+    // An empty name would open the root itself and empty it.
+    if (!hRoot || path.empty() || path[0] == '\\')
+        return;
     HKEY hKey;
     if (RegOpenKeyExA(hRoot, path.c_str(), 0, KEY_ALL_ACCESS | samView, &hKey) == ERROR_SUCCESS) {
         RegDeleteTreeA(hKey, NULL);
