@@ -3,33 +3,21 @@
 // for crashes, hangs, heap damage and stray writes (see README.md). Under
 // ctest a short pass with a fixed seed; bench/fuzz.sh runs long ones through
 // VUR_FUZZ_SEED, VUR_FUZZ_FIRST, VUR_FUZZ_COUNT and VUR_FUZZ_LIMIT_MS.
-#include "host/bstr.h"
-#include "host/installer.h"
 #include "server/registrar.h"
-#include "support/recordinghost.h"
-#include "support/testfiles.h"
+#include "support/harness.h"
 #include "support/testmain.h"
 #include <gtest/gtest.h>
-#include <winternl.h>
 #include <process.h>
-#include <stdio.h>
-#include <stdlib.h>
 #include <stdint.h>
 #include <algorithm>
 #include <functional>
 #include <map>
-#include <string>
-#include <vector>
 
-extern "C" decltype(&MessageBoxA) __imp_MessageBoxA;
-extern "C" decltype(&RegOpenKeyExA) __imp_RegOpenKeyExA;
-extern "C" decltype(&RegCreateKeyExA) __imp_RegCreateKeyExA;
-extern "C" decltype(&RegDeleteKeyA) __imp_RegDeleteKeyA;
-extern "C" NTSTATUS NTAPI NtOpenKey(PHANDLE pKey, ACCESS_MASK access, POBJECT_ATTRIBUTES pAttributes);
 
 namespace {
 
 typedef std::vector<std::string> Strings;
+typedef std::vector<std::pair<size_t, size_t>> Runs;    // (start, length)
 
 // The same seed gives the same inputs.
 struct Rng {
@@ -63,17 +51,15 @@ Strings Lines(const std::string &text)
 {
     Strings lines;
     for (size_t start = 0, end; start < text.size(); start = end) {
-        end = text.find('\n', start);
-        end = end == std::string::npos ? text.size() : end + 1;
+        end = std::min(text.find('\n', start), text.size() - 1) + 1;
         lines.push_back(text.substr(start, end - start));
     }
     return lines;
 }
 
-// Runs of characters that pred accepts, as (start, length).
-template <class Pred> std::vector<std::pair<size_t, size_t>> Runs(const std::string &text, Pred pred)
+Runs RunsOf(const std::string &text, const std::function<bool(char)> &pred)
 {
-    std::vector<std::pair<size_t, size_t>> runs;
+    Runs runs;
     for (size_t i = 0, start; i < text.size(); i++)
         if (pred(text[i])) {
             for (start = i; i < text.size() && pred(text[i]); i++) {
@@ -90,16 +76,16 @@ std::string ChangeOnce(std::string &text, const std::string &donor, bool bRegist
     auto separator = [&](char ch) {
         return ch == '\r' || ch == '\n' || (bRegistry ? ch == ' ' || ch == '\t' : ch == ';' || ch == ':');
     };
-    // A run of the text replaced; none: at the start.
-    auto replaceRun = [&](const std::vector<std::pair<size_t, size_t>> &runs, const std::string &with) {
+    // A run of the text replaced; none: inserted at the start.
+    auto replaceRun = [&](const Runs &runs, const std::string &with, const char *pszHow) {
         auto s = runs.empty() ? std::make_pair<size_t, size_t>(0, 0) : runs[rng.Below(runs.size())];
-        text.replace(s.first, s.second, with);
+        return text.replace(s.first, s.second, with), std::string(pszHow);
     };
-    auto fields = Runs(text, [&](char ch) { return !separator(ch); });
+    Runs fields = RunsOf(text, [&](char ch) { return !separator(ch); });
     auto filler = [&](size_t n) { return std::string(n, "x9;\\. "[rng.Below(6)]); };
     Strings lines = Lines(text);
     std::string line, how;      // line: a line to insert somewhere
-    switch (rng.Below(14)) {
+    switch (rng.Below(11)) {
     case 0:
         if (!lines.empty())
             lines.erase(lines.begin() + rng.Below(lines.size()));
@@ -116,30 +102,23 @@ std::string ChangeOnce(std::string &text, const std::string &donor, bool bRegist
         break;
     }
     case 3:
-        line = std::string(bRegistry ? rng.Pick(kTokens) : rng.Pick(kHeaders)) + "\r\n";
-        how = bRegistry ? "add-token" : "add-header";
+        line = std::string(bRegistry ? rng.Pick(kTokens) : rng.Pick(kHeaders)) + "\r\n", how = "add-line";
         break;
     case 4:
     case 5: {
         // Half the time up to 63 bytes shorter: a name joined to the install
         // folder's path then meets the same limits.
-        size_t len = kLengths[rng.Below(sizeof kLengths / sizeof kLengths[0])];
-        len -= rng.Below(2) ? rng.Below(64) : 0;
-        bool bQuoted = bRegistry && rng.Below(2);
-        return replaceRun(fields, bQuoted ? "'" + filler(len) + "'" : filler(len)), "long-field";
+        size_t len = kLengths[rng.Below(sizeof kLengths / sizeof kLengths[0])] - (rng.Below(2) ? rng.Below(64) : 0);
+        return replaceRun(fields, bRegistry && rng.Below(2) ? "'" + filler(len) + "'" : filler(len), "long-field");
     }
     case 6:     // two fields or tokens run together
-        return replaceRun(Runs(text, [&](char ch) { return separator(ch) && ch != '\n'; }), ""), "drop-separator";
+        return replaceRun(RunsOf(text, [&](char ch) { return separator(ch) && ch != '\n'; }), "", "drop-separator");
     case 7: {
-        auto digits = Runs(text, [](char ch) { return ch >= '0' && ch <= '9'; });
-        return replaceRun(digits.empty() ? fields : digits, rng.Pick(kNumbers)), "number";
+        Runs digits = RunsOf(text, [](char ch) { return ch >= '0' && ch <= '9'; });
+        return replaceRun(digits.empty() ? fields : digits, rng.Pick(kNumbers), "number");
     }
-    case 8:
-        if (bRegistry) {    // half the time the empty name, which would stand for the key around it
-            bool bEmpty = rng.Below(2);
-            return replaceRun(fields, bEmpty ? "''" : rng.Pick(kTokens)), bEmpty ? "empty-name" : "token";
-        }
-        return replaceRun(fields, ""), "empty-field";
+    case 8:     // for a registry script, the empty name, which would stand for the key around it
+        return replaceRun(fields, bRegistry ? "''" : "", "empty-field");
     case 9:
         for (size_t i = 0; i < text.size(); i++)
             if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r'))
@@ -147,16 +126,6 @@ std::string ChangeOnce(std::string &text, const std::string &donor, bool bRegist
             else if (text[i] == '\n')
                 text.erase(i--, 1);
         return "cr-only";
-    case 10:
-        while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
-            text.pop_back();
-        return "no-final-newline";
-    case 11:
-        text.clear();
-        return "empty";
-    case 12:
-        line = "1;" + filler(1 << 20) + "\r\n", how = "1mb-line";
-        break;
     default:
         if (bRegistry) {    // around the registrar's limit of nested blocks, and far past it
             static const size_t kDepths[] = { 126, 127, 128, 129, 5000 };
@@ -165,9 +134,7 @@ std::string ChangeOnce(std::string &text, const std::string &donor, bool bRegist
                 line += "k { ";
             line += std::string(depth, '}') + "\r\n", how = "deep-nesting";
         } else {
-            if (!lines.empty())
-                lines[rng.Below(lines.size())].insert(0, "  ");
-            how = "indent";
+            line = "1;" + filler(1 << 20) + "\r\n", how = "1mb-line";
         }
     }
     if (!line.empty())
@@ -178,9 +145,8 @@ std::string ChangeOnce(std::string &text, const std::string &donor, bool bRegist
     return how;
 }
 
-// One to three structural changes (lines, sections, fields, lengths
-// around the fixed buffers), or one to eight byte changes; *pHow gets
-// their names.
+// One to three structural changes, or one to eight byte changes; *pHow
+// gets their names.
 std::string Mutate(std::string text, const std::string &donor, bool bRegistry, Rng &rng, std::string *pHow)
 {
     if (rng.Below(2)) {
@@ -208,129 +174,15 @@ std::string Mutate(std::string text, const std::string &donor, bool bRegistry, R
     return text;
 }
 
-// Running one input. The product's calls go through this program's
-// import table: an entry pointed elsewhere catches them.
-template <class Fn> Fn ReplaceImport(Fn *pEntry, Fn pfnNew)
-{
-    DWORD dwOld;
-    VirtualProtect(pEntry, sizeof *pEntry, PAGE_READWRITE, &dwOld);
-    Fn pfnOld = *pEntry;
-    *pEntry = pfnNew;
-    VirtualProtect(pEntry, sizeof *pEntry, dwOld, &dwOld);
-    return pfnOld;
-}
-
-// A message box would wait for a person: it is answered OK at once.
-int WINAPI DismissedMessageBox(HWND, LPCSTR, LPCSTR, UINT)
-{
-    return IDOK;
-}
-
-// The registrar's key calls while a registry script runs: one by an empty
-// name opens the key the registrar was in, a key the script did not name,
-// and inside the sandbox nothing else would show it.
-decltype(&RegOpenKeyExA) s_pfnOpenKey;
-decltype(&RegCreateKeyExA) s_pfnCreateKey;
-decltype(&RegDeleteKeyA) s_pfnDeleteKey;
-const char *s_pszUnnamed;
-bool s_bWatchNames;
-
-void NoteName(LPCSTR pszName, const char *pszCall)
-{
-    if (s_bWatchNames && (!pszName || !*pszName) && !s_pszUnnamed)
-        s_pszUnnamed = pszCall;
-}
-LONG WINAPI OpenKeyWatched(HKEY hKey, LPCSTR pszName, DWORD dwOptions, REGSAM sam, PHKEY phResult)
-{
-    NoteName(pszName, "RegOpenKeyExA");
-    return s_pfnOpenKey(hKey, pszName, dwOptions, sam, phResult);
-}
-LONG WINAPI CreateKeyWatched(HKEY hKey, LPCSTR pszName, DWORD dwReserved, LPSTR pszClass, DWORD dwOptions, REGSAM sam,
-                             LPSECURITY_ATTRIBUTES pSecurity, PHKEY phResult, LPDWORD pdwDisposition)
-{
-    NoteName(pszName, "RegCreateKeyExA");
-    return s_pfnCreateKey(hKey, pszName, dwReserved, pszClass, dwOptions, sam, pSecurity, phResult, pdwDisposition);
-}
-LONG WINAPI DeleteKeyWatched(HKEY hKey, LPCSTR pszName)
-{
-    NoteName(pszName, "RegDeleteKeyA");
-    return s_pfnDeleteKey(hKey, pszName);
-}
+// Running one input.
 
 // Registered and then unregistered, with the program's path as self-registration gives it.
-std::string RunRegistryInput(const std::string &script)
+void RunRegistryInput(const std::string &script)
 {
     Registrar registrar;
     registrar.AddReplacement(L"Module", L"C:\\PROGRA~1\\VUR\\INSTAL~1.EXE");
-    s_pszUnnamed = NULL;
-    s_bWatchNames = true;
     registrar.RunRegistryScript(script.c_str(), TRUE);
     registrar.RunRegistryScript(script.c_str(), FALSE);
-    s_bWatchNames = false;
-    return s_pszUnnamed ? std::string("registry: ") + s_pszUnnamed + " by an empty name, the key around it" : "";
-}
-
-// The recording host, called straight from the install thread: it holds
-// the free-threaded marshaler, so the callback a run gets is this object,
-// not a proxy that has to wait for this thread to serve it.
-class DirectHost : public RecordingHost {
-public:
-    DirectHost() { CoCreateFreeThreadedMarshaler(static_cast<IDiagCmpt2PMP *>(this), &m_pMarshaler); }
-    ~DirectHost() override
-    {
-        if (m_pMarshaler)
-            m_pMarshaler->Release();
-    }
-    STDMETHODIMP QueryInterface(REFIID riid, void **ppv) override
-    {
-        if (IsEqualIID(riid, IID_IMarshal) && m_pMarshaler)
-            return m_pMarshaler->QueryInterface(riid, ppv);
-        return RecordingHost::QueryInterface(riid, ppv);
-    }
-
-private:
-    IUnknown *m_pMarshaler = NULL;
-};
-
-void Send(Installer *p, const char *pszCommand, const char *pszName = NULL, const std::string &value = "")
-{
-    if (pszName) {
-        BSTR bstrName = ToBstr(pszName), bstrValue = ToBstr(value.c_str());
-        p->SetParameter(bstrName, bstrValue);
-        SysFreeString(bstrValue);
-        SysFreeString(bstrName);
-    }
-    if (pszCommand) {
-        BSTR bstrCommand = ToBstr(pszCommand);
-        p->ExecuteCmd(bstrCommand);
-        SysFreeString(bstrCommand);
-    }
-}
-
-// The end of a run posts WM_QUIT here, as it would end the server.
-void DrainMessages()
-{
-    MSG msg;
-    while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE))
-        if (msg.message != WM_QUIT)
-            TranslateMessage(&msg), DispatchMessageA(&msg);
-}
-
-// Until the run has left: its thread ends after giving up g_csInstall. A
-// run that never ends is the watchdog's to report.
-void WaitForRun(Installer *p)
-{
-    DWORD dwThreadId = p->m_dwThreadId;
-    HANDLE hThread = dwThreadId ? OpenThread(SYNCHRONIZE, FALSE, dwThreadId) : NULL;
-    while (hThread && MsgWaitForMultipleObjects(1, &hThread, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0)
-        DrainMessages();
-    if (hThread)
-        CloseHandle(hThread);
-    while (p->m_dwThreadId != 0)    // only when the thread was ending just as its id was read
-        Sleep(1);
-    EnterCriticalSection(&g_csInstall);
-    LeaveCriticalSection(&g_csInstall);
-    DrainMessages();
 }
 
 // Calls fn for each entry of a folder.
@@ -345,19 +197,12 @@ void ForEachFile(const std::string &dir, const std::function<void(const WIN32_FI
         FindClose(h);
 }
 
-// The sandbox. Each predefined root names its own key under HKU\VurFuzz,
-// so a mutated key path, whatever it says, lands there; files go to a
-// temp folder. A change anywhere else in the registry or on drive C: is a
-// stray write, and so is a sandbox root key removed or changed (no script
-// can name a root key).
-
-typedef std::map<std::string, std::string> Snapshot;    // a key's or file's path -> what tells a change
-
-unsigned long long Wide(DWORD dwHigh, DWORD dwLow)
-{
-    return (unsigned long long)dwHigh << 32 | dwLow;
-}
-
+// The sandbox. Each predefined root names its own key under HKU\VurFuzz:
+// the product reaches the registry only through those roots, so whatever
+// key a mutated line names lands there, and what lands there is the
+// script's own doing. A sandbox root removed or changed (no script can
+// name a root key), or a change on drive C: outside the temp folder, is a
+// stray write.
 const char kSandbox[] = "VurFuzz", kCanaryName[] = "VurFuzz canary", kCanary[] = "no script can name this key";
 // HKEY_PERFORMANCE_DATA has no key to stand for it; nothing can be made under it either.
 const struct {
@@ -368,6 +213,11 @@ const struct {
     { HKEY_USERS, "HKU" },         { HKEY_CURRENT_CONFIG, "HKCC" }, { HKEY_DYN_DATA, "HKDD" },
 };
 const size_t kRootCount = sizeof kRoots / sizeof kRoots[0], kHklm = 2;
+// The host's callback reaches the install thread through a proxy that COM
+// builds from these keys of HKCR: each fresh sandbox gets the real ones.
+const char *const kMarshalKeys[] = { "Interface\\{DA6D2210-4028-11D1-B2B1-0020AFC82F1C}",
+                                     "TypeLib\\{63C43602-34EF-11D2-94F6-204C4F4F5020}",
+                                     "CLSID\\{00020424-0000-0000-C000-000000000046}" };
 
 class Sandbox {
 public:
@@ -378,28 +228,19 @@ public:
         m_temp.assign(szTemp, n && n < sizeof szTemp ? n - 1 : 0);
         RegDeleteTreeA(HKEY_USERS, kSandbox);
         RegCreateKeyExA(HKEY_USERS, kSandbox, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &m_hSandbox, NULL);
-        // The real keys, not the predefined handles the sandbox stands in
-        // for. HKCR and HKCC lie in HKLM, HKCU in HKU; only Wine has
-        // dynamic data.
-        for (Tree &t : m_trees) {
-            UNICODE_STRING name;
-            RtlInitUnicodeString(&name, t.pszPath);
-            OBJECT_ATTRIBUTES attributes;
-            InitializeObjectAttributes(&attributes, &name, OBJ_CASE_INSENSITIVE, NULL, NULL);
-            NtOpenKey((PHANDLE)&t.hKey, KEY_READ, &attributes);
-            t.hChanged = CreateEventA(NULL, TRUE, TRUE, NULL);
-        }
-        Look();     // what is there before any input
+        SnapFiles("C:", m_files);
+        for (size_t i = 0; i < 3; i++)
+            RegOpenKeyExA(HKEY_CLASSES_ROOT, kMarshalKeys[i], 0, KEY_READ, &m_ahMarshal[i]);
     }
     ~Sandbox()
     {
         for (size_t i = 0; i < kRootCount; i++)
             RegOverridePredefKey(kRoots[i].hRoot, NULL), RegCloseKey(m_ahRoots[i]);
-        for (Tree &t : m_trees)
-            RegCloseKey(t.hKey), CloseHandle(t.hChanged);
         RegDeleteTreeA(m_hSandbox, NULL);
         RegCloseKey(m_hSandbox);
         RegDeleteKeyA(HKEY_USERS, kSandbox);
+        for (HKEY hKey : m_ahMarshal)
+            RegCloseKey(hKey);
     }
 
     // Empties the folders; makes the root keys anew (with their canary,
@@ -410,7 +251,6 @@ public:
     {
         DeleteTree(m_dir / "install");
         DeleteTree(Downloads());
-        DeleteFileA(Script().c_str());
         CreateDirectoryA((m_dir / "install").c_str(), NULL);
         CreateDirectoryA(Downloads().c_str(), NULL);
         if (!m_hSandbox)
@@ -424,30 +264,32 @@ public:
                 return false;
             RegSetValueExA(m_ahRoots[i], kCanaryName, 0, REG_SZ, (const BYTE *)kCanary, sizeof kCanary);
         }
+        for (size_t i = 0; i < 3; i++) {
+            HKEY hCopy = NULL;
+            RegCreateKeyExA(m_ahRoots[0], kMarshalKeys[i], 0, NULL, 0, KEY_ALL_ACCESS, NULL, &hCopy, NULL);
+            RegCopyTreeA(m_ahMarshal[i], NULL, hCopy);
+            RegCloseKey(hCopy);
+        }
         std::string install = m_dir / "install";
         RegSetKeyValueA(m_ahRoots[kHklm], "Software\\VUR", NULL, REG_SZ, install.c_str(), (DWORD)install.size() + 1);
         return true;
     }
 
     // What changed outside the sandbox since the last look, one line each.
-    // The registry is read again only where a change notification says a
-    // tree changed (HKLM is large); drive C: (but the temp folder) each time.
     Strings Look()
     {
         Strings found;
-        for (Tree &t : m_trees)
-            if (WaitForSingleObject(t.hChanged, 0) == WAIT_OBJECT_0) {
-                ResetEvent(t.hChanged);
-                RegNotifyChangeKeyValue(t.hKey, TRUE, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET, t.hChanged, TRUE);
-                Snapshot keys;
-                SnapKeys(t.hKey, t.pszName, keys);
-                Compare(t.keys, keys, "registry: ", found);
-                t.keys = keys;
-            }
-        Snapshot files;
+        std::map<std::string, std::string> files;
         SnapFiles("C:", files);
-        Compare(m_files, files, "files: ", found);
-        m_files = files;
+        for (const auto &entry : files) {
+            auto was = m_files.find(entry.first);
+            if (was == m_files.end() || was->second != entry.second)
+                found.push_back("files: " + entry.first + (was == m_files.end() ? " made" : " changed"));
+        }
+        for (const auto &entry : m_files)
+            if (!files.count(entry.first))
+                found.push_back("files: " + entry.first + " removed");
+        m_files.swap(files);
         for (size_t i = 0; i < kRootCount; i++) {
             char szValue[sizeof kCanary + 1] = "";
             DWORD cb = sizeof szValue;
@@ -460,117 +302,72 @@ public:
     }
 
     std::string Downloads() const { return m_dir / "downloads"; }
-    std::string Script() const { return m_dir / "script.txt"; }
 
 private:
-    // Each key's last write time, which a new or removed subkey or any
-    // value set or removed changes; but not the sandbox.
-    static void SnapKeys(HKEY hKey, const std::string &path, Snapshot &out)
-    {
-        FILETIME ft = {};
-        RegQueryInfoKeyA(hKey, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, &ft);
-        out[path] = std::to_string(Wide(ft.dwHighDateTime, ft.dwLowDateTime));
-        char szName[256];
-        HKEY hSub;
-        for (DWORD i = 0, cch = sizeof szName; RegEnumKeyExA(hKey, i, szName, &cch, 0, 0, 0, 0) == 0; i++, cch = sizeof szName)
-            if (path + "\\" + szName != std::string("HKU\\") + kSandbox &&
-                RegOpenKeyExA(hKey, szName, 0, KEY_READ, &hSub) == 0) {
-                SnapKeys(hSub, path + "\\" + szName, out);
-                RegCloseKey(hSub);
-            }
-    }
     // Each file's attributes, size and last write time; a folder's
-    // attributes (its time changes with the names in it, listed anyway). Links (to the user's folders
-    // outside the drive) are not followed.
-    void SnapFiles(const std::string &dir, Snapshot &out)
+    // attributes (the names in it are listed anyway). Links (to the user's
+    // folders outside the drive) are not followed.
+    void SnapFiles(const std::string &dir, std::map<std::string, std::string> &out)
     {
         ForEachFile(dir, [&](const WIN32_FIND_DATAA &fd) {
-            std::string path = dir + "\\" + fd.cFileName;
-            if (lstrcmpiA(path.c_str(), m_temp.c_str()) == 0)
-                return;
-            bool bFolder = fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
-            out[path] = std::to_string(fd.dwFileAttributes);
-            if (!bFolder)
-                out[path] += " " + std::to_string(Wide(fd.nFileSizeHigh, fd.nFileSizeLow)) + " " +
-                             std::to_string(Wide(fd.ftLastWriteTime.dwHighDateTime, fd.ftLastWriteTime.dwLowDateTime));
-            if (bFolder && !(fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+            std::string path = dir + "\\" + fd.cFileName, &what = out[path];
+            what = std::to_string(fd.dwFileAttributes);
+            if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                what += " " + std::to_string(fd.nFileSizeLow) + " " + std::to_string(fd.ftLastWriteTime.dwLowDateTime);
+            else if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && lstrcmpiA(path.c_str(), m_temp.c_str()))
                 SnapFiles(path, out);
         });
     }
-    static void Compare(const Snapshot &before, const Snapshot &after, const std::string &what, Strings &found)
-    {
-        for (const auto &entry : after) {
-            auto was = before.find(entry.first);
-            if (was == before.end() || was->second != entry.second)
-                found.push_back(what + entry.first + (was == before.end() ? " made" : " changed"));
-        }
-        for (const auto &entry : before)
-            if (!after.count(entry.first))
-                found.push_back(what + entry.first + " removed");
-    }
 
-    struct Tree {
-        const wchar_t *pszPath;
-        const char *pszName;
-        HKEY hKey = NULL;
-        HANDLE hChanged = NULL;     // signalled once the tree changed, and at first
-        Snapshot keys = {};
-    } m_trees[3] = { { L"\\Registry\\Machine", "HKLM" }, { L"\\Registry\\User", "HKU" }, { L"\\Registry\\DynData", "HKDD" } };
     TempDir m_dir;
     std::string m_temp;             // the temp folder, without its final backslash
-    Snapshot m_files;
+    std::map<std::string, std::string> m_files;    // a path -> what tells a change
     HKEY m_hSandbox = NULL;         // HKU\VurFuzz, whose keys the roots stand for
-    HKEY m_ahRoots[kRootCount] = {};
+    HKEY m_ahRoots[kRootCount] = {}, m_ahMarshal[3] = {};
 };
 
-// An install script through a fresh Installer object: INSTALL, the script's
+// An install script through the in-process host: INSTALL, the script's
 // download, then each [DL] request answered with a fresh copy (COPY deletes
 // what it copied) of the fixture the address names, else one it picks; an
 // address holding "dlerr" gets DLERR, and the install then waits for nothing.
-void RunInstallInput(const std::string &script, DirectHost &host, Sandbox &sandbox, const std::string &fixtureDir,
-                     const Strings &fixtures)
+// Message boxes are pressed by the harness's watcher.
+void RunInstallInput(const std::string &script, Sandbox &sandbox, const std::string &fixtureDir, const Strings &fixtures)
 {
-    IDiagPMP2Cmpt *pObject = NULL;
-    if (FAILED(CreateInstallerObject(NULL, IID_IDiagPMP2Cmpt, (void **)&pObject)))
-        return;
-    Installer *p = static_cast<Installer *>(pObject);
-    unsigned long dwCookie = 0;
-    p->Advise(&host, &dwCookie);
-    Send(p, NULL, "RESURL1", "http://fuzz.invalid/installed");
-    Send(p, NULL, "RESURL2", "http://fuzz.invalid/present");
-    Send(p, NULL, "ERRURL", "http://fuzz.invalid/error");
-    Send(p, "INSTALL", "FILE", "http://fuzz.invalid/script.txt");
-    WriteFileBytes(sandbox.Script(), script);
-    std::string path = sandbox.Script(), url;
-    host.Take();    // the script's own request
-    for (int k = 1;; k++) {
-        Send(p, "DLDONE", "DLPATH", path);
-        WaitForRun(p);
-        bool bRequested = false;
-        for (const std::string &call : host.Take()) {
-            if (call.compare(0, 17, "SetParameter URL=") == 0)
-                url = call.substr(17);
-            bRequested |= call == "ExecuteCmd DOWNLOAD";
-        }
-        if (!bRequested || fixtures.empty())
+    InstallerHarness h;
+    h.Set("RESURL1", "http://fuzz.invalid/installed");
+    h.Set("RESURL2", "http://fuzz.invalid/present");
+    h.Set("ERRURL", "http://fuzz.invalid/error");
+    h.Start(script);
+    std::string url;
+    size_t nAsked = 1;      // the script's own request
+    auto asked = [&] {
+        Strings calls = h.host.Calls();
+        for (size_t i = 0, n = 0; i < calls.size(); i++)
+            if (calls[i].compare(0, 17, "SetParameter URL=") == 0)
+                url = calls[i].substr(17);
+            else if (calls[i] == "ExecuteCmd DOWNLOAD" && ++n > nAsked)
+                return true;
+        return false;
+    };
+    for (int k = 1; !fixtures.empty(); k++) {
+        h.host.PumpUntil([&] { return asked() || !h.Object()->m_dwThreadId; }, INFINITE);
+        if (!asked())
             break;
+        nAsked++;
         if (url.find("dlerr") != std::string::npos) {
-            Send(p, "DLERR", "DLURL", url);
+            h.Set("DLURL", url);
+            h.Command("DLERR");
             break;
         }
         std::string name = url.substr(url.find_last_of("/\\") + 1);
         auto named = std::find_if(fixtures.begin(), fixtures.end(),
                                   [&](const std::string &f) { return lstrcmpiA(f.c_str(), name.c_str()) == 0; });
         const std::string &fixture = named != fixtures.end() ? *named : fixtures[std::hash<std::string>()(url) % fixtures.size()];
-        path = sandbox.Downloads() + "\\" + std::to_string(k) + "-" + fixture;
+        std::string path = sandbox.Downloads() + "\\" + std::to_string(k) + "-" + fixture;
         CopyFileA((fixtureDir + "\\" + fixture).c_str(), path.c_str(), FALSE);
+        h.AnswerDownload(path, 0);
     }
-    p->StopInstallThread();
-    if (p->m_pCallback)
-        p->m_pCallback->Release(), p->m_pCallback = NULL;
-    p->Release();
-    DrainMessages();
-    host.Take();
+    h.WaitForRunEnd(INFINITE);
 }
 
 // The pass, and what the watchdog and the crash filter report.
@@ -617,11 +414,9 @@ void Finding(Kind kind, const std::string &detail)
     std::string saved = "fuzz-findings\\" + std::to_string(g_pass.seed) + "-" + std::to_string(g_pass.index) +
                         (pInput && pInput->bRegistry ? ".rgs" : ".txt");
     CreateDirectoryA("fuzz-findings", NULL);
-    if (pInput)
-        WriteFileBytes(saved, pInput->text);
     g_pass.found[kind]++;
     printf("fuzz: %s: %s: %s (saved as %s)\n", kKindNames[kind], pInput ? pInput->name.c_str() : "outside any input",
-           detail.c_str(), pInput ? saved.c_str() : "nothing");
+           detail.c_str(), pInput && WriteFileBytes(saved, pInput->text) ? saved.c_str() : "nothing");
     fflush(stdout);
     if (kind != kStrayWrite) {
         g_pass.next = g_pass.index + 1;
@@ -668,12 +463,7 @@ void RunPass(unsigned long count)
         });
     }
     ASSERT_FALSE(names[0].empty() || names[1].empty());
-    ReplaceImport(&__imp_MessageBoxA, DismissedMessageBox);
-    s_pfnOpenKey = ReplaceImport(&__imp_RegOpenKeyExA, OpenKeyWatched);
-    s_pfnCreateKey = ReplaceImport(&__imp_RegCreateKeyExA, CreateKeyWatched);
-    s_pfnDeleteKey = ReplaceImport(&__imp_RegDeleteKeyA, DeleteKeyWatched);
     Sandbox sandbox;
-    DirectHost host;
     for (unsigned long i = g_pass.first; i < g_pass.first + count; i++) {
         // Every sixth a registry script; the seeds first as they are, then
         // mutations decided by the seed and i, of the shorter of two seeds
@@ -701,17 +491,13 @@ void RunPass(unsigned long count)
         g_pass.index = i;
         g_pass.dwInputStart = GetTickCount();
         g_pass.pInput = &in;
-        Strings strays;
         if (in.bRegistry)
-            strays.push_back(RunRegistryInput(in.text));
+            RunRegistryInput(in.text);
         else
-            RunInstallInput(in.text, host, sandbox, fixtureDir, fixtures);
+            RunInstallInput(in.text, sandbox, fixtureDir, fixtures);
         g_pass.inputs[in.bRegistry]++;
         for (const std::string &what : sandbox.Look())
-            strays.push_back(what);
-        for (const std::string &what : strays)
-            if (!what.empty())
-                Finding(kStrayWrite, what);
+            Finding(kStrayWrite, what);
         HANDLE ahHeaps[64];
         for (DWORD k = 0, n = GetProcessHeaps(64, ahHeaps); k < n && k < 64; k++)
             if (!HeapValidate(ahHeaps[k], 0, NULL))
