@@ -13,7 +13,6 @@
 #include <functional>
 #include <map>
 
-
 namespace {
 
 typedef std::vector<std::string> Strings;
