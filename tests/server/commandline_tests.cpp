@@ -11,7 +11,6 @@ TEST(CommandLineScan, SwitchesMatchOnlyAsTheWholeRestOfTheLine)
         { "installer.exe /uNrEgSeRvEr", SWITCH_UNREGSERVER },
         // Anything after the switch, a single blank included, and it serves.
         { "installer.exe /RegServer ", SWITCH_NONE },
-        { "installer.exe /RegServer /s", SWITCH_NONE },
         { "installer.exe /RegServerX", SWITCH_NONE },
         // A switch character inside the path is passed over; a real switch
         // later on the line is still found.

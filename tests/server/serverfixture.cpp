@@ -7,12 +7,12 @@
 
 std::string BuildRoot()
 {
-    // tests/server/server_tests.exe in the build tree.
-    std::string exe = ThisProgramPath();
-    std::string dir = exe.substr(0, exe.find_last_of('\\'));
+    // tests/server/server_tests.exe in the build tree: ".." takes off the
+    // program's name, then its two folders.
+    std::string up = ThisProgramPath() + "\\..\\..\\..";
     char szFull[MAX_PATH];
-    DWORD n = GetFullPathNameA((dir + "\\..\\..").c_str(), MAX_PATH, szFull, NULL);
-    return n > 0 && n < MAX_PATH ? std::string(szFull) : dir + "\\..\\..";
+    DWORD n = GetFullPathNameA(up.c_str(), MAX_PATH, szFull, NULL);
+    return n > 0 && n < MAX_PATH ? std::string(szFull) : up;
 }
 
 static std::string FromEnvironment(const char *pszName, const std::string &fallback)

@@ -11,10 +11,11 @@
 
 static const char s_szTestKey[] = "Software\\VUR regscript tests";
 
-// Each command's output is followed by "[exit N]"; after is called after
-// each case.
-template <class After> static void RunToolCases(const std::string &name, size_t nMin, After after)
+// Each command's output is followed by "[exit N]". Each case starts and
+// ends without the regscript cases' key, and leaves no scratch tree.
+static void RunToolCases(const std::string &name, size_t nMin)
 {
+    DeleteKeyTree(HKEY_CURRENT_USER, s_szTestKey);
     char szPrevious[MAX_PATH];
     GetCurrentDirectoryA(sizeof szPrevious, szPrevious);
     ASSERT_TRUE(SetCurrentDirectoryA((VUR_TOOLS_CASES_DIR "/" + name).c_str()));
@@ -31,23 +32,20 @@ template <class After> static void RunToolCases(const std::string &name, size_t 
             out += "[exit " + std::to_string(nExit) + "]\n";
         }
         EXPECT_EQ(SplitLines(c.expected), SplitLines(out));
-        after();
+        HKEY hKey;
+        EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\VUR regscript scratch", 0, KEY_READ, &hKey))
+            << "the scratch tree is gone";
+        DeleteKeyTree(HKEY_CURRENT_USER, s_szTestKey);
     });
     SetCurrentDirectoryA(szPrevious);
 }
 
 TEST(Regscript, EachCasePrintsItsTranscript)
 {
-    DeleteKeyTree(HKEY_CURRENT_USER, s_szTestKey);
-    RunToolCases("regcases", 6, [] {
-        HKEY hKey;
-        EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\VUR regscript scratch", 0, KEY_READ, &hKey))
-            << "the scratch tree is gone";
-        DeleteKeyTree(HKEY_CURRENT_USER, s_szTestKey);
-    });
+    RunToolCases("regcases", 6);
 }
 
 TEST(Vurlint, ExitCodesAndSummary)
 {
-    RunToolCases("lintruns", 2, [] {});
+    RunToolCases("lintruns", 2);
 }
