@@ -1,9 +1,10 @@
-// End-to-end cases as data. Each folder under tests/e2e/ is a case: a
-// case.txt, its script and the files the script downloads. The runner
-// follows case.txt line by line: it prepares what the case asks for, runs
-// vurhost against the real server (or another program) one or more times,
-// compares each run's transcript, message boxes, exit status and servers
-// left running, and checks the disk and the registry where the case says.
+// The format of the end-to-end cases (their runner is e2e_tests.cpp). Each
+// folder under tests/e2e/ is a case: a case.txt, its script and the files
+// the script downloads. The runner follows case.txt line by line: it
+// prepares what the case asks for, runs vurhost against the real server (or
+// another program) one or more times, compares each run's transcript,
+// message boxes, exit status and servers left running, and checks the disk
+// and the registry where the case says.
 //
 // case.txt, line by line (paths and texts may use the tokens below):
 //   // comment
@@ -52,7 +53,6 @@
 //                           REG_SZ:text or REG_DWORD:decimal; "(none)"
 //   values: KEY N           the number of values of a key (-1: no key)
 //   subkeys: KEY            as many subkeys as at the first such line
-//   requests: N             requests the local web server answered
 //   windows: FATE...        each stand-in, in order: closed or running
 // Registry keys are HKCU\..., HKLM\... or HKCR\..., seen as the server
 // under test sees them (its 32- or 64-bit view).
@@ -68,14 +68,3 @@
 // e2e_tests.cpp) stand in for other programs until the case ends.
 // With VUR_E2E_SHOW set in the environment, each run's transcript is
 // printed as the case would give it.
-#ifndef VUR_TEST_E2ECASE_H
-#define VUR_TEST_E2ECASE_H
-
-#include <string>
-#include <vector>
-
-std::vector<std::string> E2ECaseNames(const std::string &casesFolder);
-// Prepares, runs and checks the case in caseFolder.
-void RunE2ECase(const std::string &caseFolder);
-
-#endif

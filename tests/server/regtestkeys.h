@@ -50,20 +50,9 @@ inline bool SetTestString(HKEY hRoot, const std::string &path, const char *pszNa
            ERROR_SUCCESS;
 }
 
-// "<type>:<data>": text for REG_SZ (with anything behind its NUL), decimal
-// for REG_DWORD, the type's number and the size for the others.
-inline std::string FormatTestValue(DWORD dwType, const BYTE *pData, DWORD cb)
-{
-    if (dwType == REG_SZ) {
-        std::string text((const char *)pData, cb);
-        return "REG_SZ:" + (!text.empty() && text.back() == '\0' ? text.substr(0, cb - 1) : text + "(no NUL)");
-    }
-    if (dwType == REG_DWORD && cb == 4)
-        return "REG_DWORD:" + std::to_string(*(const DWORD *)pData);
-    return "type" + std::to_string(dwType) + ":" + std::to_string(cb) + " bytes";
-}
-
-// One value as FormatTestValue shows it; "(none)" when it cannot be read.
+// One value as "REG_SZ:text" (anything behind its NUL included, "(no
+// NUL)" added when it has none), "REG_DWORD:decimal" or, for another type,
+// "typeN"; "(none)" when it cannot be read.
 inline std::string ReadTestValue(HKEY hRoot, const std::string &path, const char *pszName, REGSAM samView = 0)
 {
     HKEY hKey;
@@ -79,7 +68,14 @@ inline std::string ReadTestValue(HKEY hRoot, const std::string &path, const char
     if (l == ERROR_SUCCESS && dwType == REG_SZ)
         RegQueryValueExW(hKey, name.c_str(), NULL, NULL, NULL, &cbWide);
     RegCloseKey(hKey);
-    return l == ERROR_SUCCESS ? FormatTestValue(dwType, abData, cbWide == 2 * cb ? cb : cb - 1) : "(none)";
+    if (l != ERROR_SUCCESS)
+        return "(none)";
+    if (dwType == REG_DWORD && cb == 4)
+        return "REG_DWORD:" + std::to_string(*(const DWORD *)abData);
+    if (dwType != REG_SZ)
+        return "type" + std::to_string(dwType);
+    std::string text((const char *)abData, cbWide == 2 * cb ? cb : cb - 1);
+    return "REG_SZ:" + (!text.empty() && text.back() == '\0' ? text.substr(0, text.size() - 1) : text + "(no NUL)");
 }
 
 #endif

@@ -7,17 +7,12 @@
 
 std::string BuildRoot()
 {
-    // tests/server/server_tests.exe in the build tree.
-    std::string exe = ThisProgramPath();
-    std::string dir = exe.substr(0, exe.find_last_of('\\'));
+    // tests/server/server_tests.exe in the build tree: ".." takes off the
+    // program's name, then its two folders.
+    std::string up = ThisProgramPath() + "\\..\\..\\..";
     char szFull[MAX_PATH];
-    DWORD n = GetFullPathNameA((dir + "\\..\\..").c_str(), MAX_PATH, szFull, NULL);
-    return n > 0 && n < MAX_PATH ? std::string(szFull) : dir + "\\..\\..";
-}
-
-std::string InstallerExePath()
-{
-    return BuildRoot() + "\\server\\installer.exe";
+    DWORD n = GetFullPathNameA(up.c_str(), MAX_PATH, szFull, NULL);
+    return n > 0 && n < MAX_PATH ? std::string(szFull) : up;
 }
 
 static std::string FromEnvironment(const char *pszName, const std::string &fallback)
@@ -29,7 +24,7 @@ static std::string FromEnvironment(const char *pszName, const std::string &fallb
 
 std::string ServerExePath()
 {
-    return FromEnvironment("VUR_SERVER_EXE", InstallerExePath());
+    return FromEnvironment("VUR_SERVER_EXE", BuildRoot() + "\\server\\installer.exe");
 }
 
 std::string VurhostExePath()
@@ -49,17 +44,6 @@ REGSAM ServerRegistryView()
     DWORD dwType = SCS_64BIT_BINARY;
     GetBinaryTypeA(ServerExePath().c_str(), &dwType);
     return dwType == SCS_32BIT_BINARY ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
-}
-
-// The server registers itself, as it does on a user's machine, with its
-// 8.3 path; other tests may have removed its entries since, or another
-// build may hold them, so the class key is looked at first.
-bool RegisterServerForTests()
-{
-    std::string value = ReadTestValue(HKEY_CLASSES_ROOT, "CLSID\\{63C43601-34EF-11D2-94F6-204C4F4F5020}\\LocalServer32",
-                                      "", ServerRegistryView());
-    return lstrcmpiA(value.c_str(), ("REG_SZ:" + ServerShortPath()).c_str()) == 0 ||
-           RunAndWait("\"" + ServerExePath() + "\" /RegServer", 60000) == 0;
 }
 
 std::vector<DWORD> RunningServers()
@@ -94,9 +78,15 @@ static void EndLeftoverServers(const char *pszWhen)
     }
 }
 
+// The server registers itself, as it does on a user's machine, with its
+// 8.3 path; other tests may have removed its entries since, or another
+// build may hold them, so the class key is looked at first.
 void RealServerTest::SetUp()
 {
-    ASSERT_TRUE(RegisterServerForTests()) << "installer.exe /RegServer failed for " << InstallerExePath();
+    std::string value = ReadTestValue(HKEY_CLASSES_ROOT, "CLSID\\{63C43601-34EF-11D2-94F6-204C4F4F5020}\\LocalServer32",
+                                      "", ServerRegistryView());
+    ASSERT_TRUE(lstrcmpiA(value.c_str(), ("REG_SZ:" + ServerShortPath()).c_str()) == 0 ||
+                RunAndWait("\"" + ServerExePath() + "\" /RegServer", 60000) == 0) << "installer.exe /RegServer failed";
     EndLeftoverServers("before the test");
 }
 
@@ -104,19 +94,3 @@ void RealServerTest::TearDown()
 {
     EndLeftoverServers("after the test");
 }
-
-long RunCaptured(const std::string &commandLine, DWORD dwTimeoutMs, std::string *pOutput)
-{
-    TempDir dir;
-    std::string outPath = dir / "output.txt";
-    SECURITY_ATTRIBUTES sa = { sizeof sa, NULL, TRUE };
-    HANDLE hOut = CreateFileA(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
-                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (hOut == INVALID_HANDLE_VALUE)
-        return -1;
-    long result = RunAndWait(commandLine, dwTimeoutMs, hOut);
-    CloseHandle(hOut);
-    ReadFileBytes(outPath, pOutput);
-    return result;
-}
-

@@ -12,12 +12,10 @@
 // The build tree (build\<arch>), found from this program's place in it.
 std::string BuildRoot();
 
-// The build's own installer.exe, which the in-process tests load.
-std::string InstallerExePath();
-
-// The programs that the end-to-end tests run: the build's own, unless the
-// environment names others in VUR_SERVER_EXE and VUR_VURHOST_EXE (Windows
-// paths), as test.sh does to run them against the shipping i686 build.
+// The server and vurhost that the tests load or run: the build's own,
+// unless the environment names others in VUR_SERVER_EXE and VUR_VURHOST_EXE
+// (Windows paths), as test.sh does to run them against the shipping i686
+// build.
 std::string ServerExePath();
 std::string VurhostExePath();
 // The server's path in its 8.3 form, as it registers itself.
@@ -27,10 +25,6 @@ std::string ServerShortPath();
 // KEY_WOW64_32KEY for a 32-bit program, KEY_WOW64_64KEY for a 64-bit one.
 REGSAM ServerRegistryView();
 
-// Registers the server under test for COM in the prefix (class entries and
-// type library) unless it already is; false when that failed.
-bool RegisterServerForTests();
-
 // Ids of the running installer.exe processes.
 std::vector<DWORD> RunningServers();
 
@@ -38,16 +32,13 @@ std::vector<DWORD> RunningServers();
 // visible one); NULL when there is none.
 HWND FindProcessWindow(DWORD dwPid, const char *pszClass, bool bVisible);
 
-// Base of tests that use the real server: registers it and makes sure no
-// server of an earlier test is left over, before and after.
+// Base of tests that use the real server: registers it for COM in the
+// prefix unless it already is, and makes sure no server of an earlier test
+// is left over, before and after.
 class RealServerTest : public testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
 };
-
-// Runs a command line with its output (stdout and stderr) going to a file;
-// gives the exit code (-1: did not start or did not end in dwTimeoutMs).
-long RunCaptured(const std::string &commandLine, DWORD dwTimeoutMs, std::string *pOutput);
 
 #endif
