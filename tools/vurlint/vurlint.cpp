@@ -37,13 +37,14 @@ int RunVurlint(const std::vector<std::string> &args, std::string *pOut)
         return 2;
     }
 
+    // A file that cannot be read counts as an error, so that the summary
+    // agrees with the exit code.
     int anCount[3] = {};
-    bool bUnreadable = false;
     for (const std::string &file : files) {
         ScriptText text;
         if (!text.Load(file.c_str())) {
             *pOut += file + ": error: cannot be read\n";
-            bUnreadable = true;
+            anCount[DIAG_ERROR]++;
             continue;
         }
         if (bPlan) {
@@ -56,8 +57,8 @@ int RunVurlint(const std::vector<std::string> &args, std::string *pOut)
         }
     }
     if (bPlan)
-        return bUnreadable ? 1 : 0;
+        return anCount[DIAG_ERROR] ? 1 : 0;
     *pOut += "vurlint: " + Count((int)files.size(), "file") + ", " + Count(anCount[DIAG_ERROR], "error") + ", " +
              Count(anCount[DIAG_WARNING], "warning") + ", " + Count(anCount[DIAG_NOTE], "note") + "\n";
-    return anCount[DIAG_ERROR] || bUnreadable ? 1 : 0;
+    return anCount[DIAG_ERROR] ? 1 : 0;
 }
