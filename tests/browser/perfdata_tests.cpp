@@ -6,8 +6,6 @@
 #include "casefiles.h"
 #include <gtest/gtest.h>
 #include <winperf.h>
-#include <string>
-#include <vector>
 
 #define ID_COUNTER 784
 

@@ -1,7 +1,8 @@
 // Registry access by path in the private prefix, on a private key tree
 // under HKEY_CURRENT_USER: what the REGISTRY lines run end to end (the
-// registry-lines case) and the [REGISTRY] test lines (testlines.txt) do not
-// reach.
+// registry-lines case: numbers, texts, new keys, the default value) and
+// the [REGISTRY] test lines (testlines.txt: values read with their types)
+// do not reach.
 #include "sysops/registry.h"
 #include "regtestkeys.h"
 #include <gtest/gtest.h>
@@ -9,20 +10,16 @@
 #define TEST_SUBKEY "Software\\VUR sysops tests"
 static const char s_szPath[] = "HKEY_CURRENT_USER\\" TEST_SUBKEY;
 
-TEST(Registry, TextsKeepTheirNulAndFailedReadsLeaveTheType)
+TEST(Registry, TextsKeepTheirNulFailedReadsLeaveTheTypeAndKeysAreClosed)
 {
     PrivateKeyTree tree(HKEY_CURRENT_USER, TEST_SUBKEY);
     std::string path = std::string(s_szPath) + "\\x\\y";
-    EXPECT_EQ(1u, SetRegistryPathString(path.c_str(), "", "default"));
     EXPECT_EQ(1u, SetRegistryPathString(path.c_str(), "Empty", ""));
     EXPECT_EQ("REG_SZ:", ReadTestValue(HKEY_CURRENT_USER, TEST_SUBKEY "\\x\\y", "Empty")) << "an empty text is its NUL";
     EXPECT_EQ(0u, SetRegistryPathString(path.c_str(), "Null", NULL));
     EXPECT_EQ("(none)", ReadTestValue(HKEY_CURRENT_USER, TEST_SUBKEY "\\x\\y", "Null"));
 
-    DWORD dwType = 0xdeadbeef;
-    EXPECT_STREQ("default", (const char *)QueryRegistryPathValue(path.c_str(), "", &dwType));
-    EXPECT_EQ((DWORD)REG_SZ, dwType);
-    dwType = 0xdeadbeef;           // nothing read: nothing written to the type
+    DWORD dwType = 0xdeadbeef;     // nothing read: nothing written to the type
     EXPECT_EQ(nullptr, QueryRegistryPathValue(path.c_str(), "Missing", &dwType));
     EXPECT_EQ(nullptr, QueryRegistryKeyValue(HKEY_CURRENT_USER, TEST_SUBKEY "\\nokey", "Mode", &dwType));
     EXPECT_EQ(0xdeadbeefu, dwType);
@@ -30,6 +27,22 @@ TEST(Registry, TextsKeepTheirNulAndFailedReadsLeaveTheType)
     // No root name (the rows of texts.txt): no key, nothing read or written.
     EXPECT_EQ(0u, SetRegistryPathString("HKLM\\" TEST_SUBKEY, "s", "x"));
     EXPECT_EQ(nullptr, QueryRegistryPathValue(NULL, "s", NULL));
+
+    // Every key opened on the way is closed again: handle values are
+    // reused, so after many calls a new key handle has about the value it
+    // had before. (Wine's GetProcessHandleCount always gives 0.)
+    HKEY hBefore = NULL, hAfter = NULL;
+    RegOpenKeyExA(HKEY_CURRENT_USER, "Software", 0, KEY_READ, &hBefore);
+    RegCloseKey(hBefore);
+    for (int i = 0; i < 200; i++) {
+        SetRegistryPathNumber(path.c_str(), "Number", (DWORD)i);
+        QueryRegistryPathValue(path.c_str(), "Number", NULL);
+        QueryRegistryKeyValue(HKEY_CURRENT_USER, TEST_SUBKEY, "Missing", NULL);
+        RegistryPathExists(path.c_str());
+    }
+    RegOpenKeyExA(HKEY_CURRENT_USER, "Software", 0, KEY_READ, &hAfter);
+    RegCloseKey(hAfter);
+    EXPECT_LT((ULONG_PTR)hAfter, (ULONG_PTR)hBefore + 4 * 20) << "a key handle before " << hBefore << ", after " << hAfter;
 }
 
 // Values of up to 8192 bytes are read; a text must also find room for its
@@ -54,27 +67,4 @@ TEST(Registry, ValuesUpToTheBufferSize)
     EXPECT_EQ(nullptr, query("Full")) << "8192 characters: no room for the NUL";
     ASSERT_NE(nullptr, query("Fits")) << "8191 characters and the NUL";
     EXPECT_EQ(8191u, strlen((const char *)g_abRegValue));
-}
-
-// Every key opened on the way is closed again. Handle values are reused,
-// so after many calls a new key handle has about the value it had before.
-// (Wine's GetProcessHandleCount always gives 0.)
-TEST(Registry, KeysAreClosed)
-{
-    PrivateKeyTree tree(HKEY_CURRENT_USER, TEST_SUBKEY);
-    auto nextHandle = [] {
-        HKEY hKey = NULL;
-        RegOpenKeyExA(HKEY_CURRENT_USER, "Software", 0, KEY_READ, &hKey);
-        RegCloseKey(hKey);
-        return (ULONG_PTR)hKey;
-    };
-    ULONG_PTR before = nextHandle();
-    for (int i = 0; i < 200; i++) {
-        SetRegistryPathNumber(s_szPath, "Number", (DWORD)i);
-        QueryRegistryPathValue(s_szPath, "Number", NULL);
-        QueryRegistryKeyValue(HKEY_CURRENT_USER, TEST_SUBKEY, "Missing", NULL);
-        RegistryPathExists(s_szPath);
-    }
-    ULONG_PTR after = nextHandle();
-    EXPECT_LT(after, before + 4 * 20) << "handle value before 0x" << std::hex << before << ", after 0x" << after;
 }
