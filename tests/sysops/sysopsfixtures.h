@@ -3,8 +3,6 @@
 #ifndef VUR_TEST_SYSOPSFIXTURES_H
 #define VUR_TEST_SYSOPSFIXTURES_H
 
-#include <windows.h>
-#include <string>
 #include "support/testfiles.h"
 #include "support/testmain.h"
 #include "support/testtimes.h"
