@@ -199,7 +199,7 @@ public:
                  { "<server-8.3>", ServerShortPath() }, { "<serverdir>", server.substr(0, server.rfind('\\')) },
                  { "<server>", server }, { "<syskind>", ServerRegistryView() == KEY_WOW64_32KEY ? "win32" : "win64" },
                  { "<vurhost>", VurhostExePath() }, { "<self>", ThisProgramPath() },
-                 { "<key>", std::string("HKCU\\") + kKeyPath } };
+                 { "<key>", std::string("HKCU\\") + kKeyPath }, { "<build>", BuildRoot() } };
     }
     std::string Expand(std::string text) const
     {
