@@ -1,37 +1,31 @@
 // Drive letters shaped through Wine's mount manager: see drives.h.
 #include "support/drives.h"
+#include "sysops/handles.h"
 #include <winioctl.h>
 
 namespace {
 
 // Wine's mount manager interface (its ddk/mountmgr.h; the MinGW header
 // carries an older layout of the record).
-const ULONG kMountMgrType = 'm';
-const DWORD kDefineUnixDrive = CTL_CODE(kMountMgrType, 32, METHOD_BUFFERED, FILE_READ_ACCESS | FILE_WRITE_ACCESS);
-const DWORD kQueryUnixDrive = CTL_CODE(kMountMgrType, 33, METHOD_BUFFERED, FILE_READ_ACCESS);
+const DWORD kDefineUnixDrive = CTL_CODE('m', 32, METHOD_BUFFERED, FILE_READ_ACCESS | FILE_WRITE_ACCESS);
+const DWORD kQueryUnixDrive = CTL_CODE('m', 33, METHOD_BUFFERED, FILE_READ_ACCESS);
 
 struct UnixDrive {
-    ULONG size;
-    ULONG type;                 // DRIVE_FIXED, DRIVE_REMOTE...
-    ULONG fs_type;
+    ULONG size, type, fs_type;  // type: DRIVE_FIXED, DRIVE_REMOTE...
     DWORD serial;
     ULONGLONG unix_dev;
     WCHAR letter;
     USHORT mount_point_offset;  // unix path after the record; 0: none (removes the letter)
-    USHORT device_offset;
-    USHORT label_offset;
+    USHORT device_offset, label_offset;
 };
 
 bool MountManagerCall(DWORD dwCode, const void *pIn, DWORD cbIn, void *pOut, DWORD cbOut)
 {
-    HANDLE h = CreateFileW(L"\\\\.\\MountPointManager", GENERIC_READ | GENERIC_WRITE,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING, 0, NULL);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
+    FileHandle mountmgr;
+    mountmgr.h = CreateFileW(L"\\\\.\\MountPointManager", GENERIC_READ | GENERIC_WRITE,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING, 0, NULL);
     DWORD cb = 0;
-    BOOL ok = DeviceIoControl(h, dwCode, const_cast<void *>(pIn), cbIn, pOut, cbOut, &cb, NULL);
-    CloseHandle(h);
-    return ok != FALSE;
+    return DeviceIoControl(mountmgr.h, dwCode, const_cast<void *>(pIn), cbIn, pOut, cbOut, &cb, NULL) != FALSE;
 }
 
 bool DefineDrive(char chLetter, UINT uType, const char *pszUnixPath)

@@ -1,5 +1,6 @@
 // Temporary folders and file helpers: see testfiles.h.
 #include "support/testfiles.h"
+#include "sysops/handles.h"
 #include <sstream>
 
 TempDir::TempDir()
@@ -23,27 +24,22 @@ TempDir::~TempDir()
 
 bool WriteFileBytes(const std::string &path, const std::string &bytes)
 {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
+    FileHandle file;
+    file.h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
     DWORD dwWritten = 0;
-    BOOL ok = WriteFile(h, bytes.data(), (DWORD)bytes.size(), &dwWritten, NULL);
-    CloseHandle(h);
-    return ok && dwWritten == bytes.size();
+    return WriteFile(file.h, bytes.data(), (DWORD)bytes.size(), &dwWritten, NULL) && dwWritten == bytes.size();
 }
 
 bool ReadFileBytes(const std::string &path, std::string *pBytes)
 {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
-                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (h == INVALID_HANDLE_VALUE)
+    FileHandle file;
+    file.h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, NULL);
+    DWORD dwSize = GetFileSize(file.h, NULL), dwRead = 0;
+    if (dwSize == INVALID_FILE_SIZE)
         return false;
-    DWORD dwSize = GetFileSize(h, NULL);
     pBytes->assign(dwSize, '\0');
-    DWORD dwRead = 0;
-    BOOL ok = dwSize == 0 || ReadFile(h, &(*pBytes)[0], dwSize, &dwRead, NULL);
-    CloseHandle(h);
-    return ok && dwRead == dwSize;
+    return dwSize == 0 || (ReadFile(file.h, &(*pBytes)[0], dwSize, &dwRead, NULL) && dwRead == dwSize);
 }
 
 bool FileExists(const std::string &path)
@@ -64,14 +60,13 @@ void DeleteTree(const std::string &path)
         DeleteFileA(path.c_str());
         return;
     }
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((path + "\\*").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-        do {
+    {   // the walk's handle closes before the folder goes
+        WIN32_FIND_DATAA fd;
+        FindHandle find;
+        find.h = FindFirstFileA((path + "\\*").c_str(), &fd);
+        for (BOOL b = find.h != INVALID_HANDLE_VALUE; b; b = FindNextFileA(find.h, &fd))
             if (lstrcmpA(fd.cFileName, ".") && lstrcmpA(fd.cFileName, ".."))
                 DeleteTree(path + "\\" + fd.cFileName);
-        } while (FindNextFileA(h, &fd));
-        FindClose(h);
     }
     RemoveDirectoryA(path.c_str());
 }

@@ -1,6 +1,7 @@
 // Entry of every test program: one Wine start runs all its tests.
 #include "support/testmain.h"
 #include "host/installer.h"
+#include "sysops/handles.h"
 #include <gtest/gtest.h>
 #include <map>
 #include <string.h>
@@ -67,17 +68,15 @@ HANDLE StartChild(const char *pszMode, const std::string &args, DWORD *pdwPid)
 
 long RunAndWait(const std::string &commandLine, DWORD dwTimeoutMs, HANDLE hOutput)
 {
-    HANDLE hProcess = Launch(commandLine, hOutput, NULL);
-    if (!hProcess)
-        return -1;
+    KernelHandle process;
+    process.h = Launch(commandLine, hOutput, NULL);
     DWORD dwCode = (DWORD)-1;
-    if (WaitForSingleObject(hProcess, dwTimeoutMs) == WAIT_OBJECT_0) {
-        GetExitCodeProcess(hProcess, &dwCode);
-    } else {
-        TerminateProcess(hProcess, 1);
-        WaitForSingleObject(hProcess, 5000);
+    if (process.h && WaitForSingleObject(process.h, dwTimeoutMs) == WAIT_OBJECT_0) {
+        GetExitCodeProcess(process.h, &dwCode);
+    } else if (process.h) {
+        TerminateProcess(process.h, 1);
+        WaitForSingleObject(process.h, 5000);
     }
-    CloseHandle(hProcess);
     return (long)dwCode;
 }
 
@@ -85,14 +84,13 @@ long RunAndWait(const std::string &commandLine, DWORD dwTimeoutMs, HANDLE hOutpu
 // real server: register the copy embedded in this program.
 static void RegisterEmbeddedTypeLib()
 {
-    std::string path = ThisProgramPath();
     WCHAR wszPath[MAX_PATH];
-    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wszPath, MAX_PATH);
+    GetModuleFileNameW(NULL, wszPath, MAX_PATH);
     ITypeLib *pTypeLib = NULL;
     HRESULT hr = LoadTypeLibEx(wszPath, REGKIND_REGISTER, &pTypeLib);
     if (FAILED(hr))
         fprintf(stderr, "warning: type library not registered (0x%08lx)\n", (unsigned long)hr);
-    if (pTypeLib)
+    else
         pTypeLib->Release();
 }
 
