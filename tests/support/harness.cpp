@@ -18,10 +18,7 @@ InstallerHarness::~InstallerHarness()
 {
     m_pInstaller->StopInstallThread();
     WaitForRunEnd(5000);
-    if (m_pInstaller->m_pCallback) {
-        m_pInstaller->m_pCallback->Release();
-        m_pInstaller->m_pCallback = NULL;
-    }
+    m_pInstaller->Advise(NULL, NULL);
     m_pInstaller->Release();
     host.PumpFor(0);
     host.ResetQuit();

@@ -32,11 +32,9 @@ bool RunningOnWine()
 
 int WaitForTestRelease(const char *pszEventName, DWORD dwMaxMs)
 {
-    HANDLE hRelease = CreateEventA(NULL, TRUE, FALSE, pszEventName);
-    if (hRelease) {
-        WaitForSingleObject(hRelease, dwMaxMs);
-        CloseHandle(hRelease);
-    }
+    KernelHandle release;
+    release.h = CreateEventA(NULL, TRUE, FALSE, pszEventName);
+    WaitForSingleObject(release.h, dwMaxMs);    // fails at once without the event
     return 0;
 }
 
@@ -45,12 +43,9 @@ static HANDLE Launch(const std::string &commandLine, HANDLE hOutput, DWORD *pdwP
 {
     STARTUPINFOA si = {};
     si.cb = sizeof si;
-    if (hOutput) {
-        si.dwFlags = STARTF_USESTDHANDLES;
-        si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-        si.hStdOutput = hOutput;
-        si.hStdError = hOutput;
-    }
+    si.dwFlags = hOutput ? STARTF_USESTDHANDLES : 0;
+    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    si.hStdOutput = si.hStdError = hOutput;
     PROCESS_INFORMATION pi = {};
     std::string buf = commandLine;
     if (!CreateProcessA(NULL, &buf[0], NULL, NULL, hOutput != NULL, 0, NULL, NULL, &si, &pi))
