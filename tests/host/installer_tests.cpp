@@ -1,8 +1,8 @@
 // The host's side of the object where no end-to-end run reaches: field
 // bounds, null BSTRs, callbacks replaced or dropped, a stop at any moment of
-// a run. Parameter names and numbers are cases of tests/script/cases.txt;
-// the error reports, the refused DLDONE, a stop inside a call or while a
-// message box waits run end to end in tests/e2e.
+// a run. Parameter and command names and numbers are cases of
+// tests/script/cases.txt; the error reports, the refused DLDONE, a stop
+// inside a call or while a message box waits run end to end in tests/e2e.
 #include "support/harness.h"
 #include "support/testmain.h"
 #include "host/bstr.h"
@@ -42,24 +42,10 @@ TEST(SetParameter, LongValuesAreCutTo255CharactersAndNullsChangeNoText)
     EXPECT_STREQ("d\xE9j\xE0", p->m_szResUrl1) << "Latin-1 text arrives as code page 1252 bytes, up to the NUL";
     EXPECT_EQ(S_OK, p->SetParameter(NULL, NULL));
     EXPECT_EQ(S_OK, p->GetParameter(NULL, NULL));
+    EXPECT_EQ(S_OK, p->ExecuteCmd(NULL));
     BSTR b = ToBstr("AB");
     EXPECT_EQ(3u, SysStringLen(b)) << "the BSTRs sent to the host count their NUL";
     SysFreeString(b);
-}
-
-TEST(ExecuteCmd, InstallAsksForTheScriptEvenWithEmptyFileAndUnknownNamesDoNothing)
-{
-    InstallerHarness h;
-    h.Object()->m_nSection = SECTION_TEXT;
-    h.Command("Install");
-    EXPECT_EQ(SECTION_NONE, h.Object()->m_nSection);
-    EXPECT_EQ((Calls{ "SetParameter URL=", "ExecuteCmd DOWNLOAD" }), h.host.Take());
-    for (const char *name : { "DOWNLOAD", "SEND", "INSTALLX", "", "dldone " })
-        h.Command(name);
-    EXPECT_EQ(S_OK, h.Object()->ExecuteCmd(NULL));
-    h.host.PumpFor(50);
-    EXPECT_TRUE(h.host.Calls().empty());
-    EXPECT_TRUE(h.TakeBoxes().empty());
 }
 
 // Share mode 0 for the script: one held open by another program cannot be

@@ -31,6 +31,8 @@ static Calls RunCase(const std::string &body, InstallerHarness &h)
         std::string option = script.substr(2, end - 2);
         if (option.compare(0, 9, "download ") == 0)
             nDownloads = atoi(option.c_str() + 9);
+        else if (option[0] == '!')
+            h.Command(option.c_str() + 1);
         else
             h.Set(option.substr(0, option.find('=')).c_str(), option.substr(option.find('=') + 1));
     }

@@ -10,8 +10,7 @@ InstallerHarness::InstallerHarness() : m_boxes(GetCurrentProcessId(), true, &m_b
     IDiagPMP2Cmpt *p = NULL;
     CreateInstallerObject(NULL, IID_IDiagPMP2Cmpt, (void **)&p);
     m_pInstaller = static_cast<Installer *>(p);
-    unsigned long dwCookie = 1;
-    m_pInstaller->Advise(&host, &dwCookie);
+    m_pInstaller->Advise(&host, NULL);
 }
 
 InstallerHarness::~InstallerHarness()

@@ -8,11 +8,8 @@ TempDir::TempDir()
     static LONG s_nNext;
     char szTemp[MAX_PATH];
     DWORD n = GetTempPathA(sizeof szTemp, szTemp);
-    if (n == 0 || n >= sizeof szTemp)
-        lstrcpyA(szTemp, "C:\\");
-    char szName[64];
-    wsprintfA(szName, "vurtest-%lu-%ld", GetCurrentProcessId(), InterlockedIncrement(&s_nNext));
-    m_path = std::string(szTemp) + szName;
+    m_path = std::string(n && n < sizeof szTemp ? szTemp : "C:\\") + "vurtest-" +
+             std::to_string(GetCurrentProcessId()) + "-" + std::to_string(InterlockedIncrement(&s_nNext));
     DeleteTree(m_path);
     CreateDirectoryA(m_path.c_str(), NULL);
 }
