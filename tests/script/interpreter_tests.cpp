@@ -47,7 +47,6 @@ static Calls RunCase(const std::string &body, InstallerHarness &h)
     if (h.host.Has("CmptOut")) {    // a run that reached its end leaves nothing behind
         EXPECT_TRUE(h.host.QuitSeen()) << "the server end is asked for";
         EXPECT_FALSE(FileExists(path)) << "the script is deleted";
-        EXPECT_EQ(SECTION_NONE, h.Object()->m_nSection);
         EXPECT_EQ(nullptr, h.Object()->m_pScript);
         EXPECT_EQ(nullptr, h.Object()->m_pThreadCallback);
         EXPECT_EQ(nullptr, h.Object()->m_hEvent);

@@ -26,13 +26,7 @@ public:
 class DiskSearch : public testing::Test {
 protected:
     DiskSearch() : installer(new Installer) { installer->m_pThreadCallback = &host; }
-    ~DiskSearch() override
-    {
-        installer->m_pThreadCallback = NULL;
-        MSG msg;
-        while (PeekMessageA(&msg, NULL, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-        }
-    }
+    ~DiskSearch() override { installer->m_pThreadCallback = NULL; }
     void SetUp() override { ASSERT_TRUE(drives.ok()) << "the prefix's drives cannot be shaped"; }
 
     StoppingHost host;

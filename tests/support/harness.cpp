@@ -1,6 +1,7 @@
 // In-process host harness: see harness.h.
 #include "support/harness.h"
 #include "host/bstr.h"
+#include <algorithm>
 
 InstallerHarness::InstallerHarness() : m_boxes(GetCurrentProcessId(), true, &m_boxLog, true)
 {
@@ -74,10 +75,8 @@ bool InstallerHarness::WaitForQuit(DWORD dwTimeoutMs)
 bool InstallerHarness::AnswerDownload(const std::string &localPath, DWORD dwTimeoutMs)
 {
     auto requested = [this] {
-        size_t n = 0;
-        for (const std::string &c : host.Calls())
-            n += c == "ExecuteCmd DOWNLOAD";
-        return n > m_nAnswered;
+        std::vector<std::string> calls = host.Calls();
+        return (size_t)std::count(calls.begin(), calls.end(), "ExecuteCmd DOWNLOAD") > m_nAnswered;
     };
     if (!host.PumpUntil(requested, dwTimeoutMs))
         return false;
