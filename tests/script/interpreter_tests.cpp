@@ -26,6 +26,7 @@ static Calls RunCase(const std::string &body, InstallerHarness &h)
     InstallFolderValue folder(install.Path());
     std::string script = body;
     int nDownloads = 0;
+    FileHandle held;
     for (size_t end; script.compare(0, 2, "@ ") == 0; script.erase(0, end == std::string::npos ? end : end + 1)) {
         end = script.find('\n');
         std::string option = script.substr(2, end - 2);
@@ -33,6 +34,9 @@ static Calls RunCase(const std::string &body, InstallerHarness &h)
             nDownloads = atoi(option.c_str() + 9);
         else if (option[0] == '!')
             h.Command(option.c_str() + 1);
+        else if (option == "held")
+            held.h = CreateFileA((h.dir / "script.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, CREATE_ALWAYS, 0,
+                                 NULL);
         else
             h.Set(option.substr(0, option.find('=')).c_str(), option.substr(option.find('=') + 1));
     }
