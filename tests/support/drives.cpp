@@ -2,6 +2,7 @@
 #include "support/drives.h"
 #include "sysops/handles.h"
 #include <winioctl.h>
+#include <algorithm>
 
 namespace {
 
@@ -57,19 +58,15 @@ std::string DriveUnixPath(char chLetter)
                                                                                    : "";
 }
 
+// C:'s own unix folder carries a folder on C: (a unix path is taken as it is).
 std::string UnixPathOf(const std::string &folder)
 {
     if (!folder.empty() && folder[0] == '/')
         return folder;
-    typedef char *(CDECL *UnixFileNameProc)(LPCWSTR);
-    UnixFileNameProc pfn =
-        (UnixFileNameProc)(void *)GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name");
-    WCHAR wsz[MAX_PATH];
-    if (!pfn || !MultiByteToWideChar(CP_ACP, 0, folder.c_str(), -1, wsz, MAX_PATH))
+    if (folder.size() < 3 || (folder[0] | 0x20) != 'c' || folder[1] != ':')
         return "";
-    char *psz = pfn(wsz);
-    std::string path = psz ? psz : "";
-    HeapFree(GetProcessHeap(), 0, psz);
+    std::string path = DriveUnixPath('C') + folder.substr(2);
+    std::replace(path.begin(), path.end(), '\\', '/');
     return path;
 }
 
