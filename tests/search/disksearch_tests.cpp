@@ -60,19 +60,17 @@ TEST_F(DiskSearch, ABrowserFolderWhosePathsWouldNotFitIsPassedOver)
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(std::to_string(row.cchDir) + " " + row.name);
-        // M:\ and folders of at most 60 characters, the current directory
+        // M:\ and folders of at most 50 characters, the current directory
         // cchDir characters long; made and removed through \\?\ paths, as
         // the browser program's own path is longer than MAX_PATH allows.
-        size_t nFolders = (row.cchDir - 2 + 60) / 61, cchNames = row.cchDir - 2 - nFolders;
-        std::string dir = "M:";
+        std::wstring dir = L"\\\\?\\M:";
         std::vector<std::wstring> made;
-        for (size_t i = 0; i < nFolders; i++) {
-            dir += "\\" + std::string(cchNames / nFolders + (i < cchNames % nFolders), (char)('a' + i));
-            made.push_back(L"\\\\?\\" + std::wstring(dir.begin(), dir.end()));
-            CreateDirectoryW(made.back().c_str(), NULL);
+        for (wchar_t ch = L'a'; dir.size() - 4 < row.cchDir; ch++) {
+            dir += L"\\" + std::wstring(std::min<size_t>(50, row.cchDir - (dir.size() - 4) - 1), ch);
+            made.push_back(dir);
+            CreateDirectoryW(dir.c_str(), NULL);
         }
-        ASSERT_EQ(row.cchDir, dir.size());
-        made.push_back(made.back() + L"\\iexplore.exe");
+        made.push_back(dir + L"\\iexplore.exe");
         CloseHandle(CreateFileW(made.back().c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL));
 
         memset(installer->m_aPluginDirs, 0xbd, sizeof installer->m_aPluginDirs);
@@ -80,7 +78,7 @@ TEST_F(DiskSearch, ABrowserFolderWhosePathsWouldNotFitIsPassedOver)
         EXPECT_EQ(row.recorded ? 0u : 1u, CheckBrowserPlugins(installer.get(), row.name, "f4", NULL));
         ASSERT_EQ(row.recorded ? 1u : 0u, installer->m_nPluginDirs);
         if (row.recorded) {
-            EXPECT_EQ(dir + "\\Plugins", installer->m_aPluginDirs[0].szDir);
+            EXPECT_EQ(std::string(dir.begin() + 4, dir.end()) + "\\Plugins", installer->m_aPluginDirs[0].szDir);
             EXPECT_STREQ(row.name, installer->m_aPluginDirs[0].szName);
         }
         DeleteFileW(made.back().c_str());
