@@ -57,7 +57,7 @@ static Calls RunCase(const std::string &body, InstallerHarness &h)
     }
     Calls calls = h.host.Calls();
     calls.erase(calls.begin(), calls.begin() + std::min<size_t>(2, calls.size()));
-    for (const std::string &box : h.TakeBoxes())
+    for (const std::string &box : h.Boxes())
         calls.push_back("! " + box);
     WIN32_FIND_DATAA fd;
     FindHandle find;

@@ -85,11 +85,3 @@ bool InstallerHarness::AnswerDownload(const std::string &localPath, DWORD dwTime
     Command("DLDONE");
     return true;
 }
-
-std::vector<std::string> InstallerHarness::TakeBoxes()
-{
-    std::vector<std::string> seen = m_boxes.Seen();
-    std::vector<std::string> taken(seen.begin() + m_nBoxesTaken, seen.end());
-    m_nBoxesTaken = seen.size();
-    return taken;
-}
