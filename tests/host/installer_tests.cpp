@@ -97,8 +97,6 @@ TEST(UnadviseAndForceRemove, StopARunWithoutItsEnding)
 // A program that waits until the test lets it go.
 VUR_CHILD_MODE(waitforrelease)
 {
-    (void)argc;
-    (void)argv;
     return WaitForTestRelease("VurExecRelease", 60000);
 }
 
@@ -106,7 +104,6 @@ TEST(ForceRemove, StopWhileExecWaitsEndsTheRunWithoutAnError)
 {
     HANDLE hRelease = CreateEventA(NULL, TRUE, FALSE, "VurExecRelease");
     InstallerHarness h;
-    h.Set("RESURL1", "r1");
     h.Start("[DL]\nhttp://x/p.exe\n[REQUIRED_ACTIONS]\nEXEC:1;p --child=waitforrelease\n[TEXT]\n1;after\n[END]\n");
     ASSERT_TRUE(h.AnswerDownload(ThisProgramPath()));
     h.host.PumpFor(500);

@@ -7,10 +7,9 @@ STDMETHODIMP RecordingHost::QueryInterface(REFIID riid, void **ppv)
 {
     bool bKnown = IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDiagCmpt2PMP);
     *ppv = bKnown ? static_cast<IDiagCmpt2PMP *>(this) : NULL;
-    if (!bKnown)
-        return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
+    if (bKnown)
+        AddRef();
+    return bKnown ? S_OK : E_NOINTERFACE;
 }
 
 std::string BstrText(BSTR bstr)

@@ -50,22 +50,17 @@ bool FileExists(const std::string &path)
 void DeleteTree(const std::string &path)
 {
     DWORD dwAttr = GetFileAttributesA(path.c_str());
-    if (dwAttr == INVALID_FILE_ATTRIBUTES)
-        return;
-    if (!(dwAttr & FILE_ATTRIBUTE_DIRECTORY)) {
-        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(path.c_str());
-        return;
-    }
-    {   // the walk's handle closes before the folder goes
+    if (dwAttr != INVALID_FILE_ATTRIBUTES && (dwAttr & FILE_ATTRIBUTE_DIRECTORY)) {
         WIN32_FIND_DATAA fd;
-        FindHandle find;
+        FindHandle find;        // closed before the folder goes
         find.h = FindFirstFileA((path + "\\*").c_str(), &fd);
         for (BOOL b = find.h != INVALID_HANDLE_VALUE; b; b = FindNextFileA(find.h, &fd))
             if (lstrcmpA(fd.cFileName, ".") && lstrcmpA(fd.cFileName, ".."))
                 DeleteTree(path + "\\" + fd.cFileName);
     }
-    RemoveDirectoryA(path.c_str());
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (!RemoveDirectoryA(path.c_str()))
+        DeleteFileA(path.c_str());
 }
 
 // A CR before an LF is dropped.

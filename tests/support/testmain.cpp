@@ -92,14 +92,13 @@ static void RegisterEmbeddedTypeLib()
 int main(int argc, char **argv)
 {
     for (int i = 1; i < argc; i++) {
-        if (strncmp(argv[i], "--child=", 8) == 0) {
-            auto it = ChildModes().find(argv[i] + 8);
-            if (it == ChildModes().end()) {
-                fprintf(stderr, "unknown child mode %s\n", argv[i] + 8);
-                return 99;
-            }
+        if (strncmp(argv[i], "--child=", 8) != 0)
+            continue;
+        auto it = ChildModes().find(argv[i] + 8);
+        if (it != ChildModes().end())
             return it->second(argc, argv);
-        }
+        fprintf(stderr, "unknown child mode %s\n", argv[i] + 8);
+        return 99;
     }
     testing::InitGoogleTest(&argc, argv);
     CoInitialize(NULL);
