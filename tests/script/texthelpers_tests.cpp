@@ -41,7 +41,8 @@ static std::string Call(const std::vector<std::string> &row)
              char sz[9];
              memset(sz, 'X', sizeof sz);
              BOOL bJoined = JoinFolderPath(sz, 8, a, strlen(a), b);
-             return (bJoined ? std::string(sz) : "refused") + (sz[8] == 'X' ? "" : " and the byte past the buffer written");
+             return (bJoined ? std::string(sz) : "refused") +
+                    (sz[8] == 'X' ? "" : " and the byte past the buffer written");
          } },
     };
     auto call = calls.find(row[0]);

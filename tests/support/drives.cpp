@@ -31,16 +31,13 @@ bool MountManagerCall(DWORD dwCode, const void *pIn, DWORD cbIn, void *pOut, DWO
 
 bool DefineDrive(char chLetter, UINT uType, const char *pszUnixPath)
 {
-    std::string buf(sizeof(UnixDrive), '\0');
     UnixDrive drive = {};
     drive.type = uType;
     drive.letter = (WCHAR)(chLetter | 0x20);
-    if (pszUnixPath) {
-        drive.mount_point_offset = sizeof(UnixDrive);
-        buf.append(pszUnixPath, strlen(pszUnixPath) + 1);
-    }
-    drive.size = (ULONG)buf.size();
-    memcpy(&buf[0], &drive, sizeof drive);
+    drive.mount_point_offset = pszUnixPath ? sizeof drive : 0;
+    std::string path = pszUnixPath ? std::string(pszUnixPath) + '\0' : "";
+    drive.size = (ULONG)(sizeof drive + path.size());
+    std::string buf = std::string((const char *)&drive, sizeof drive) + path;
     return MountManagerCall(kDefineUnixDrive, buf.data(), (DWORD)buf.size(), NULL, 0);
 }
 

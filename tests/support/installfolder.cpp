@@ -8,12 +8,10 @@ InstallFolderValue::InstallFolderValue(const std::string &folder, REGSAM samView
 {
     RegKey key;
     char buf[1024];
-    DWORD cb = sizeof buf - 1, dwType = 0;
+    DWORD cb = sizeof buf, dwType = 0;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, KEY_QUERY_VALUE | samView, &key.h) == ERROR_SUCCESS &&
-        RegQueryValueExA(key.h, NULL, NULL, &dwType, (BYTE *)buf, &cb) == ERROR_SUCCESS && dwType == REG_SZ) {
-        buf[cb] = '\0';
-        m_previous = buf;
-    }
+        RegQueryValueExA(key.h, NULL, NULL, &dwType, (BYTE *)buf, &cb) == ERROR_SUCCESS && dwType == REG_SZ)
+        m_previous = std::string(buf, cb).c_str();     // up to the NUL, stored or not
     Put(folder);
 }
 

@@ -10,8 +10,7 @@ ULONGLONG FileTimeToU64(const FILETIME &ft)
 
 FILETIME U64ToFileTime(ULONGLONG u)
 {
-    FILETIME ft = {(DWORD)u, (DWORD)(u >> 32)};
-    return ft;
+    return FILETIME{(DWORD)u, (DWORD)(u >> 32)};
 }
 
 FILETIME MakeUtcTime(WORD wYear, WORD wMonth, WORD wDay, WORD wHour, WORD wMinute, WORD wSecond)
