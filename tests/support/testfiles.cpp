@@ -14,11 +14,6 @@ TempDir::TempDir()
     CreateDirectoryA(m_path.c_str(), NULL);
 }
 
-TempDir::~TempDir()
-{
-    DeleteTree(m_path);
-}
-
 bool WriteFileBytes(const std::string &path, const std::string &bytes)
 {
     FileHandle file;
@@ -37,11 +32,6 @@ bool ReadFileBytes(const std::string &path, std::string *pBytes)
         return false;
     pBytes->assign(dwSize, '\0');
     return dwSize == 0 || (ReadFile(file.h, &(*pBytes)[0], dwSize, &dwRead, NULL) && dwRead == dwSize);
-}
-
-bool FileExists(const std::string &path)
-{
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 // A walk of our own, that never leaves PATH: the shell's FO_DELETE, tried
