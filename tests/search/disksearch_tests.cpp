@@ -76,8 +76,8 @@ TEST_F(DiskSearch, ABrowserFolderWhosePathsWouldNotFitIsPassedOver)
         memset(installer->m_aPluginDirs, 0xbd, sizeof installer->m_aPluginDirs);
         installer->m_nPluginDirs = 0;
         EXPECT_EQ(row.recorded ? 0u : 1u, CheckBrowserPlugins(installer.get(), row.name, "f4", NULL));
-        ASSERT_EQ(row.recorded ? 1u : 0u, installer->m_nPluginDirs);
-        if (row.recorded) {
+        EXPECT_EQ(row.recorded ? 1u : 0u, installer->m_nPluginDirs);
+        if (row.recorded && installer->m_nPluginDirs == 1) {    // EXPECT: the folders must still go
             EXPECT_EQ(std::string(dir.begin() + 4, dir.end()) + "\\Plugins", installer->m_aPluginDirs[0].szDir);
             EXPECT_STREQ(row.name, installer->m_aPluginDirs[0].szName);
         }
