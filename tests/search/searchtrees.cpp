@@ -2,30 +2,22 @@
 #include "searchtrees.h"
 #include "serverfixture.h"
 #include <gtest/gtest.h>
-
-static bool MakeFolders(const std::string &path)
-{
-    for (size_t at = path.find('\\', 3); at != std::string::npos; at = path.find('\\', at + 1))
-        CreateDirectoryA(path.substr(0, at).c_str(), NULL);
-    return GetFileAttributesA(path.substr(0, path.find_last_of('\\')).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
+#include <shlobj.h>
 
 bool MakeTree(const std::string &root, const std::vector<std::string> &entries)
 {
     for (const std::string &entry : entries) {
         size_t at = entry.find_first_of("=<");
         std::string path = root + "\\" + entry.substr(0, at);
-        if (!MakeFolders(path))
+        int r = SHCreateDirectoryExA(NULL, path.substr(0, path.find_last_of('\\')).c_str(), NULL);
+        if (r != ERROR_SUCCESS && r != ERROR_ALREADY_EXISTS)
             return false;
         if (path.back() == '\\')
             continue;
-        std::string bytes;
-        if (at != std::string::npos && entry[at] == '<') {
-            if (!ReadFileBytes(BuildRoot() + "\\tests\\sysops\\fixtures\\" + entry.substr(at + 1), &bytes))
-                return false;
-        } else if (at != std::string::npos) {
-            bytes = entry.substr(at + 1);
-        }
+        std::string bytes = at == std::string::npos ? "" : entry.substr(at + 1);
+        if (at != std::string::npos && entry[at] == '<' &&
+            !ReadFileBytes(BuildRoot() + "\\tests\\sysops\\fixtures\\" + bytes, &bytes))
+            return false;
         if (!WriteFileBytes(path, bytes))
             return false;
     }

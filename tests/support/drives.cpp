@@ -1,51 +1,43 @@
 // Drive letters shaped through Wine's mount manager: see drives.h.
 #include "support/drives.h"
+#include "sysops/handles.h"
 #include <winioctl.h>
+#include <algorithm>
 
 namespace {
 
 // Wine's mount manager interface (its ddk/mountmgr.h; the MinGW header
 // carries an older layout of the record).
-const ULONG kMountMgrType = 'm';
-const DWORD kDefineUnixDrive = CTL_CODE(kMountMgrType, 32, METHOD_BUFFERED, FILE_READ_ACCESS | FILE_WRITE_ACCESS);
-const DWORD kQueryUnixDrive = CTL_CODE(kMountMgrType, 33, METHOD_BUFFERED, FILE_READ_ACCESS);
+const DWORD kDefineUnixDrive = CTL_CODE('m', 32, METHOD_BUFFERED, FILE_READ_ACCESS | FILE_WRITE_ACCESS);
+const DWORD kQueryUnixDrive = CTL_CODE('m', 33, METHOD_BUFFERED, FILE_READ_ACCESS);
 
 struct UnixDrive {
-    ULONG size;
-    ULONG type;                 // DRIVE_FIXED, DRIVE_REMOTE...
-    ULONG fs_type;
+    ULONG size, type, fs_type;  // type: DRIVE_FIXED, DRIVE_REMOTE...
     DWORD serial;
     ULONGLONG unix_dev;
     WCHAR letter;
     USHORT mount_point_offset;  // unix path after the record; 0: none (removes the letter)
-    USHORT device_offset;
-    USHORT label_offset;
+    USHORT device_offset, label_offset;
 };
 
 bool MountManagerCall(DWORD dwCode, const void *pIn, DWORD cbIn, void *pOut, DWORD cbOut)
 {
-    HANDLE h = CreateFileW(L"\\\\.\\MountPointManager", GENERIC_READ | GENERIC_WRITE,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING, 0, NULL);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
+    FileHandle mountmgr;
+    mountmgr.h = CreateFileW(L"\\\\.\\MountPointManager", GENERIC_READ | GENERIC_WRITE,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING, 0, NULL);
     DWORD cb = 0;
-    BOOL ok = DeviceIoControl(h, dwCode, const_cast<void *>(pIn), cbIn, pOut, cbOut, &cb, NULL);
-    CloseHandle(h);
-    return ok != FALSE;
+    return DeviceIoControl(mountmgr.h, dwCode, const_cast<void *>(pIn), cbIn, pOut, cbOut, &cb, NULL) != FALSE;
 }
 
 bool DefineDrive(char chLetter, UINT uType, const char *pszUnixPath)
 {
-    std::string buf(sizeof(UnixDrive), '\0');
     UnixDrive drive = {};
     drive.type = uType;
     drive.letter = (WCHAR)(chLetter | 0x20);
-    if (pszUnixPath) {
-        drive.mount_point_offset = sizeof(UnixDrive);
-        buf.append(pszUnixPath, strlen(pszUnixPath) + 1);
-    }
-    drive.size = (ULONG)buf.size();
-    memcpy(&buf[0], &drive, sizeof drive);
+    drive.mount_point_offset = pszUnixPath ? sizeof drive : 0;
+    std::string path = pszUnixPath ? std::string(pszUnixPath) + '\0' : "";
+    drive.size = (ULONG)(sizeof drive + path.size());
+    std::string buf = std::string((const char *)&drive, sizeof drive) + path;
     return MountManagerCall(kDefineUnixDrive, buf.data(), (DWORD)buf.size(), NULL, 0);
 }
 
@@ -63,19 +55,15 @@ std::string DriveUnixPath(char chLetter)
                                                                                    : "";
 }
 
+// C:'s own unix folder carries a folder on C: (a unix path is taken as it is).
 std::string UnixPathOf(const std::string &folder)
 {
     if (!folder.empty() && folder[0] == '/')
         return folder;
-    typedef char *(CDECL *UnixFileNameProc)(LPCWSTR);
-    UnixFileNameProc pfn =
-        (UnixFileNameProc)(void *)GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name");
-    WCHAR wsz[MAX_PATH];
-    if (!pfn || !MultiByteToWideChar(CP_ACP, 0, folder.c_str(), -1, wsz, MAX_PATH))
+    if (folder.size() < 3 || (folder[0] | 0x20) != 'c' || folder[1] != ':')
         return "";
-    char *psz = pfn(wsz);
-    std::string path = psz ? psz : "";
-    HeapFree(GetProcessHeap(), 0, psz);
+    std::string path = DriveUnixPath('C') + folder.substr(2);
+    std::replace(path.begin(), path.end(), '\\', '/');
     return path;
 }
 

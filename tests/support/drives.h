@@ -22,9 +22,9 @@ public:
     SearchDrives &operator=(const SearchDrives &) = delete;
 
     bool ok() const { return m_bOk; }
-    // Shows the folder (a Windows path) as the drive chLetter of type uType
-    // (DRIVE_FIXED, DRIVE_REMOVABLE, DRIVE_CDROM, DRIVE_REMOTE...). A unix
-    // path (starting with '/') is taken as it is.
+    // Shows the folder (a Windows path on C:, or a unix path starting with
+    // '/') as the drive chLetter of type uType (DRIVE_FIXED,
+    // DRIVE_REMOVABLE, DRIVE_CDROM, DRIVE_REMOTE...).
     bool Map(char chLetter, UINT uType, const std::string &folder);
 
 private:

@@ -1,6 +1,7 @@
 // In-process host harness: see harness.h.
 #include "support/harness.h"
 #include "host/bstr.h"
+#include <algorithm>
 
 InstallerHarness::InstallerHarness() : m_boxes(GetCurrentProcessId(), true, &m_boxLog, true)
 {
@@ -10,18 +11,14 @@ InstallerHarness::InstallerHarness() : m_boxes(GetCurrentProcessId(), true, &m_b
     IDiagPMP2Cmpt *p = NULL;
     CreateInstallerObject(NULL, IID_IDiagPMP2Cmpt, (void **)&p);
     m_pInstaller = static_cast<Installer *>(p);
-    unsigned long dwCookie = 1;
-    m_pInstaller->Advise(&host, &dwCookie);
+    m_pInstaller->Advise(&host, NULL);
 }
 
 InstallerHarness::~InstallerHarness()
 {
     m_pInstaller->StopInstallThread();
     WaitForRunEnd(5000);
-    if (m_pInstaller->m_pCallback) {
-        m_pInstaller->m_pCallback->Release();
-        m_pInstaller->m_pCallback = NULL;
-    }
+    m_pInstaller->Advise(NULL, NULL);
     m_pInstaller->Release();
     host.PumpFor(0);
     host.ResetQuit();
@@ -78,10 +75,8 @@ bool InstallerHarness::WaitForQuit(DWORD dwTimeoutMs)
 bool InstallerHarness::AnswerDownload(const std::string &localPath, DWORD dwTimeoutMs)
 {
     auto requested = [this] {
-        size_t n = 0;
-        for (const std::string &c : host.Calls())
-            n += c == "ExecuteCmd DOWNLOAD";
-        return n > m_nAnswered;
+        std::vector<std::string> calls = host.Calls();
+        return (size_t)std::count(calls.begin(), calls.end(), "ExecuteCmd DOWNLOAD") > m_nAnswered;
     };
     if (!host.PumpUntil(requested, dwTimeoutMs))
         return false;
@@ -89,12 +84,4 @@ bool InstallerHarness::AnswerDownload(const std::string &localPath, DWORD dwTime
     Set("DLPATH", localPath);
     Command("DLDONE");
     return true;
-}
-
-std::vector<std::string> InstallerHarness::TakeBoxes()
-{
-    std::vector<std::string> seen = m_boxes.Seen();
-    std::vector<std::string> taken(seen.begin() + m_nBoxesTaken, seen.end());
-    m_nBoxesTaken = seen.size();
-    return taken;
 }

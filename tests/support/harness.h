@@ -35,9 +35,9 @@ public:
     // host does, after the request's call has returned: DLPATH + DLDONE.
     // Gives false when no request came.
     bool AnswerDownload(const std::string &localPath, DWORD dwTimeoutMs = 10000);
-    // "CAPTION | TEXT" of each message box seen since the last call, in
-    // UTF-8 as the watcher records them.
-    std::vector<std::string> TakeBoxes();
+    // "CAPTION | TEXT" of each message box seen, in UTF-8 as the watcher
+    // records them.
+    std::vector<std::string> Boxes() { return m_boxes.Seen(); }
 
     RecordingHost host;
     TempDir dir;
@@ -45,7 +45,6 @@ public:
 private:
     Transcript m_boxLog;        // not opened: the watcher needs one
     DialogWatch m_boxes;
-    size_t m_nBoxesTaken = 0;
     Installer *m_pInstaller = NULL;
     size_t m_nAnswered = 0;
 };

@@ -1,17 +1,15 @@
 // Recording host: see recordinghost.h.
 #include "support/recordinghost.h"
 #include <algorithm>
+#include <utility>
 
 STDMETHODIMP RecordingHost::QueryInterface(REFIID riid, void **ppv)
 {
-    if (!ppv)
-        return E_POINTER;
-    *ppv = NULL;
-    if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IDiagCmpt2PMP))
-        return E_NOINTERFACE;
-    *ppv = static_cast<IDiagCmpt2PMP *>(this);
-    AddRef();
-    return S_OK;
+    bool bKnown = IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDiagCmpt2PMP);
+    *ppv = bKnown ? static_cast<IDiagCmpt2PMP *>(this) : NULL;
+    if (bKnown)
+        AddRef();
+    return bKnown ? S_OK : E_NOINTERFACE;
 }
 
 std::string BstrText(BSTR bstr)
@@ -25,36 +23,18 @@ std::string BstrText(BSTR bstr)
     return s;
 }
 
-void RecordingHost::Record(const std::string &call)
+HRESULT RecordingHost::Record(const std::string &call)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_calls.push_back(call);
-}
-
-STDMETHODIMP RecordingHost::ExecuteCmd(BSTR bstrName)
-{
-    Record("ExecuteCmd " + BstrText(bstrName));
-    return S_OK;
-}
-
-STDMETHODIMP RecordingHost::SetParameter(BSTR bstrName, BSTR bstrValue)
-{
-    Record("SetParameter " + BstrText(bstrName) + "=" + BstrText(bstrValue));
     return S_OK;
 }
 
 STDMETHODIMP RecordingHost::GetParameter(BSTR bstrName, BSTR *bstrValue)
 {
-    Record("GetParameter " + BstrText(bstrName));
     if (bstrValue)
         *bstrValue = NULL;
-    return S_OK;
-}
-
-STDMETHODIMP RecordingHost::CmptOut()
-{
-    Record("CmptOut");
-    return S_OK;
+    return Record("GetParameter " + BstrText(bstrName));
 }
 
 std::vector<std::string> RecordingHost::Calls()
@@ -65,10 +45,8 @@ std::vector<std::string> RecordingHost::Calls()
 
 std::vector<std::string> RecordingHost::Take()
 {
-    std::vector<std::string> taken;
     std::lock_guard<std::mutex> lock(m_mutex);
-    taken.swap(m_calls);
-    return taken;
+    return std::exchange(m_calls, {});
 }
 
 bool RecordingHost::Has(const std::string &call)

@@ -11,6 +11,9 @@
 #include <string>
 #include <vector>
 
+// Text of a BSTR up to its first NUL, converted to the ANSI code page.
+std::string BstrText(BSTR bstr);
+
 class RecordingHost : public IDiagCmpt2PMP {
 public:
     virtual ~RecordingHost() = default;
@@ -20,10 +23,13 @@ public:
     STDMETHODIMP_(ULONG) Release() override { return InterlockedDecrement(&m_cRef); }
     // Recorded as "SetParameter NAME=VALUE", "ExecuteCmd NAME", "CmptOut";
     // GetParameter is recorded as "GetParameter NAME" and gives null.
-    STDMETHODIMP ExecuteCmd(BSTR bstrName) override;
-    STDMETHODIMP SetParameter(BSTR bstrName, BSTR bstrValue) override;
+    STDMETHODIMP ExecuteCmd(BSTR bstrName) override { return Record("ExecuteCmd " + BstrText(bstrName)); }
+    STDMETHODIMP SetParameter(BSTR bstrName, BSTR bstrValue) override
+    {
+        return Record("SetParameter " + BstrText(bstrName) + "=" + BstrText(bstrValue));
+    }
     STDMETHODIMP GetParameter(BSTR bstrName, BSTR *bstrValue) override;
-    STDMETHODIMP CmptOut() override;
+    STDMETHODIMP CmptOut() override { return Record("CmptOut"); }
 
     std::vector<std::string> Calls();   // copy of everything recorded so far
     std::vector<std::string> Take();    // the same, and forget them
@@ -40,14 +46,11 @@ public:
     LONG RefCount() const { return m_cRef; }
 
 private:
-    void Record(const std::string &call);
+    HRESULT Record(const std::string &call);    // gives S_OK
     volatile LONG m_cRef = 1;
     std::mutex m_mutex;
     std::vector<std::string> m_calls;
     bool m_bQuitSeen = false;
 };
-
-// Text of a BSTR up to its first NUL, converted to the ANSI code page.
-std::string BstrText(BSTR bstr);
 
 #endif

@@ -1,5 +1,6 @@
 // Temporary folders and file helpers: see testfiles.h.
 #include "support/testfiles.h"
+#include "sysops/handles.h"
 #include <sstream>
 
 TempDir::TempDir()
@@ -7,48 +8,30 @@ TempDir::TempDir()
     static LONG s_nNext;
     char szTemp[MAX_PATH];
     DWORD n = GetTempPathA(sizeof szTemp, szTemp);
-    if (n == 0 || n >= sizeof szTemp)
-        lstrcpyA(szTemp, "C:\\");
-    char szName[64];
-    wsprintfA(szName, "vurtest-%lu-%ld", GetCurrentProcessId(), InterlockedIncrement(&s_nNext));
-    m_path = std::string(szTemp) + szName;
+    m_path = std::string(n && n < sizeof szTemp ? szTemp : "C:\\") + "vurtest-" +
+             std::to_string(GetCurrentProcessId()) + "-" + std::to_string(InterlockedIncrement(&s_nNext));
     DeleteTree(m_path);
     CreateDirectoryA(m_path.c_str(), NULL);
 }
 
-TempDir::~TempDir()
-{
-    DeleteTree(m_path);
-}
-
 bool WriteFileBytes(const std::string &path, const std::string &bytes)
 {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
+    FileHandle file;
+    file.h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
     DWORD dwWritten = 0;
-    BOOL ok = WriteFile(h, bytes.data(), (DWORD)bytes.size(), &dwWritten, NULL);
-    CloseHandle(h);
-    return ok && dwWritten == bytes.size();
+    return WriteFile(file.h, bytes.data(), (DWORD)bytes.size(), &dwWritten, NULL) && dwWritten == bytes.size();
 }
 
 bool ReadFileBytes(const std::string &path, std::string *pBytes)
 {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
-                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (h == INVALID_HANDLE_VALUE)
+    FileHandle file;
+    file.h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, NULL);
+    DWORD dwSize = GetFileSize(file.h, NULL), dwRead = 0;
+    if (dwSize == INVALID_FILE_SIZE)
         return false;
-    DWORD dwSize = GetFileSize(h, NULL);
     pBytes->assign(dwSize, '\0');
-    DWORD dwRead = 0;
-    BOOL ok = dwSize == 0 || ReadFile(h, &(*pBytes)[0], dwSize, &dwRead, NULL);
-    CloseHandle(h);
-    return ok && dwRead == dwSize;
-}
-
-bool FileExists(const std::string &path)
-{
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    return dwSize == 0 || (ReadFile(file.h, &(*pBytes)[0], dwSize, &dwRead, NULL) && dwRead == dwSize);
 }
 
 // A walk of our own, that never leaves PATH: the shell's FO_DELETE, tried
@@ -57,23 +40,17 @@ bool FileExists(const std::string &path)
 void DeleteTree(const std::string &path)
 {
     DWORD dwAttr = GetFileAttributesA(path.c_str());
-    if (dwAttr == INVALID_FILE_ATTRIBUTES)
-        return;
-    if (!(dwAttr & FILE_ATTRIBUTE_DIRECTORY)) {
-        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(path.c_str());
-        return;
-    }
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((path + "\\*").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-        do {
+    if (dwAttr != INVALID_FILE_ATTRIBUTES && (dwAttr & FILE_ATTRIBUTE_DIRECTORY)) {
+        WIN32_FIND_DATAA fd;
+        FindHandle find;        // closed before the folder goes
+        find.h = FindFirstFileA((path + "\\*").c_str(), &fd);
+        for (BOOL b = find.h != INVALID_HANDLE_VALUE; b; b = FindNextFileA(find.h, &fd))
             if (lstrcmpA(fd.cFileName, ".") && lstrcmpA(fd.cFileName, ".."))
                 DeleteTree(path + "\\" + fd.cFileName);
-        } while (FindNextFileA(h, &fd));
-        FindClose(h);
     }
-    RemoveDirectoryA(path.c_str());
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (!RemoveDirectoryA(path.c_str()))
+        DeleteFileA(path.c_str());
 }
 
 // A CR before an LF is dropped.

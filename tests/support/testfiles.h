@@ -6,12 +6,15 @@
 #include <string>
 #include <vector>
 
+// Deletes a file, or a folder with all it holds; a missing path is no error.
+void DeleteTree(const std::string &path);
+
 // A fresh folder under the temp folder, deleted with everything in it when
 // the object goes.
 class TempDir {
 public:
     TempDir();
-    ~TempDir();
+    ~TempDir() { DeleteTree(m_path); }
     const std::string &Path() const { return m_path; }
     std::string operator/(const std::string &name) const { return m_path + "\\" + name; }
 
@@ -21,8 +24,7 @@ private:
 
 bool WriteFileBytes(const std::string &path, const std::string &bytes);
 bool ReadFileBytes(const std::string &path, std::string *pBytes);
-bool FileExists(const std::string &path);
-void DeleteTree(const std::string &path);
+inline bool FileExists(const std::string &path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 // The lines of a text (LF or CR LF line ends), without their line ends.
 std::vector<std::string> SplitLines(const std::string &text);

@@ -1,6 +1,7 @@
 // Entry of every test program: one Wine start runs all its tests.
 #include "support/testmain.h"
 #include "host/installer.h"
+#include "sysops/handles.h"
 #include <gtest/gtest.h>
 #include <map>
 #include <string.h>
@@ -31,11 +32,9 @@ bool RunningOnWine()
 
 int WaitForTestRelease(const char *pszEventName, DWORD dwMaxMs)
 {
-    HANDLE hRelease = CreateEventA(NULL, TRUE, FALSE, pszEventName);
-    if (hRelease) {
-        WaitForSingleObject(hRelease, dwMaxMs);
-        CloseHandle(hRelease);
-    }
+    KernelHandle release;
+    release.h = CreateEventA(NULL, TRUE, FALSE, pszEventName);
+    WaitForSingleObject(release.h, dwMaxMs);    // fails at once without the event
     return 0;
 }
 
@@ -44,12 +43,9 @@ static HANDLE Launch(const std::string &commandLine, HANDLE hOutput, DWORD *pdwP
 {
     STARTUPINFOA si = {};
     si.cb = sizeof si;
-    if (hOutput) {
-        si.dwFlags = STARTF_USESTDHANDLES;
-        si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-        si.hStdOutput = hOutput;
-        si.hStdError = hOutput;
-    }
+    si.dwFlags = hOutput ? STARTF_USESTDHANDLES : 0;
+    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    si.hStdOutput = si.hStdError = hOutput;
     PROCESS_INFORMATION pi = {};
     std::string buf = commandLine;
     if (!CreateProcessA(NULL, &buf[0], NULL, NULL, hOutput != NULL, 0, NULL, NULL, &si, &pi))
@@ -67,17 +63,15 @@ HANDLE StartChild(const char *pszMode, const std::string &args, DWORD *pdwPid)
 
 long RunAndWait(const std::string &commandLine, DWORD dwTimeoutMs, HANDLE hOutput)
 {
-    HANDLE hProcess = Launch(commandLine, hOutput, NULL);
-    if (!hProcess)
-        return -1;
+    KernelHandle process;
+    process.h = Launch(commandLine, hOutput, NULL);
     DWORD dwCode = (DWORD)-1;
-    if (WaitForSingleObject(hProcess, dwTimeoutMs) == WAIT_OBJECT_0) {
-        GetExitCodeProcess(hProcess, &dwCode);
-    } else {
-        TerminateProcess(hProcess, 1);
-        WaitForSingleObject(hProcess, 5000);
+    if (process.h && WaitForSingleObject(process.h, dwTimeoutMs) == WAIT_OBJECT_0) {
+        GetExitCodeProcess(process.h, &dwCode);
+    } else if (process.h) {
+        TerminateProcess(process.h, 1);
+        WaitForSingleObject(process.h, 5000);
     }
-    CloseHandle(hProcess);
     return (long)dwCode;
 }
 
@@ -85,28 +79,26 @@ long RunAndWait(const std::string &commandLine, DWORD dwTimeoutMs, HANDLE hOutpu
 // real server: register the copy embedded in this program.
 static void RegisterEmbeddedTypeLib()
 {
-    std::string path = ThisProgramPath();
     WCHAR wszPath[MAX_PATH];
-    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wszPath, MAX_PATH);
+    GetModuleFileNameW(NULL, wszPath, MAX_PATH);
     ITypeLib *pTypeLib = NULL;
     HRESULT hr = LoadTypeLibEx(wszPath, REGKIND_REGISTER, &pTypeLib);
     if (FAILED(hr))
         fprintf(stderr, "warning: type library not registered (0x%08lx)\n", (unsigned long)hr);
-    if (pTypeLib)
+    else
         pTypeLib->Release();
 }
 
 int main(int argc, char **argv)
 {
     for (int i = 1; i < argc; i++) {
-        if (strncmp(argv[i], "--child=", 8) == 0) {
-            auto it = ChildModes().find(argv[i] + 8);
-            if (it == ChildModes().end()) {
-                fprintf(stderr, "unknown child mode %s\n", argv[i] + 8);
-                return 99;
-            }
+        if (strncmp(argv[i], "--child=", 8) != 0)
+            continue;
+        auto it = ChildModes().find(argv[i] + 8);
+        if (it != ChildModes().end())
             return it->second(argc, argv);
-        }
+        fprintf(stderr, "unknown child mode %s\n", argv[i] + 8);
+        return 99;
     }
     testing::InitGoogleTest(&argc, argv);
     CoInitialize(NULL);

@@ -14,9 +14,9 @@ struct ChildMode {
     ChildMode(const char *pszName, ChildModeProc proc);
 };
 #define VUR_CHILD_MODE(name) \
-    static int ChildMode_##name(int argc, char **argv); \
+    static int ChildMode_##name([[maybe_unused]] int argc, [[maybe_unused]] char **argv); \
     static ChildMode s_childMode_##name(#name, ChildMode_##name); \
-    static int ChildMode_##name(int argc, char **argv)
+    static int ChildMode_##name([[maybe_unused]] int argc, [[maybe_unused]] char **argv)
 
 // Path of the running test program.
 std::string ThisProgramPath();

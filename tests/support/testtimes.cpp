@@ -1,5 +1,6 @@
 // File-time helpers of the tests: see testtimes.h.
 #include "support/testtimes.h"
+#include "sysops/handles.h"
 #include <stdio.h>
 
 ULONGLONG FileTimeToU64(const FILETIME &ft)
@@ -9,8 +10,7 @@ ULONGLONG FileTimeToU64(const FILETIME &ft)
 
 FILETIME U64ToFileTime(ULONGLONG u)
 {
-    FILETIME ft = {(DWORD)u, (DWORD)(u >> 32)};
-    return ft;
+    return FILETIME{(DWORD)u, (DWORD)(u >> 32)};
 }
 
 FILETIME MakeUtcTime(WORD wYear, WORD wMonth, WORD wDay, WORD wHour, WORD wMinute, WORD wSecond)
@@ -42,20 +42,14 @@ HANDLE OpenShared(const std::string &path, DWORD dwAccess)
 
 bool ReadFileTimes(const std::string &path, FileTimes *pTimes)
 {
-    HANDLE h = OpenShared(path, GENERIC_READ);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
-    BOOL ok = GetFileTime(h, &pTimes->ftCreation, &pTimes->ftLastAccess, &pTimes->ftLastWrite);
-    CloseHandle(h);
-    return ok != FALSE;
+    FileHandle file;
+    file.h = OpenShared(path, GENERIC_READ);
+    return GetFileTime(file.h, &pTimes->ftCreation, &pTimes->ftLastAccess, &pTimes->ftLastWrite) != FALSE;
 }
 
 bool WriteFileTimes(const std::string &path, const FILETIME *pftCreation, const FILETIME *pftLastWrite)
 {
-    HANDLE h = OpenShared(path, GENERIC_WRITE);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
-    BOOL ok = SetFileTime(h, pftCreation, NULL, pftLastWrite);
-    CloseHandle(h);
-    return ok != FALSE;
+    FileHandle file;
+    file.h = OpenShared(path, GENERIC_WRITE);
+    return SetFileTime(file.h, pftCreation, NULL, pftLastWrite) != FALSE;
 }
