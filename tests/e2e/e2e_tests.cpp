@@ -51,17 +51,12 @@ FILETIME ParseUtcTime(const std::string &text)
 // Every file below folder, relative.
 void ListFiles(const std::string &folder, const std::string &prefix, Lines *pFiles)
 {
-    WIN32_FIND_DATAA fd;
-    HANDLE hFind = FindFirstFileA((folder + "\\*").c_str(), &fd);
-    for (BOOL bMore = hFind != INVALID_HANDLE_VALUE; bMore; bMore = FindNextFileA(hFind, &fd)) {
-        std::string name = fd.cFileName;
-        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            pFiles->push_back(prefix + name);
-        else if (name != "." && name != "..")
-            ListFiles(folder + "\\" + name, prefix + name + "\\", pFiles);
-    }
-    if (hFind != INVALID_HANDLE_VALUE)
-        FindClose(hFind);
+    ForEachFile(folder, [&](const WIN32_FIND_DATAA &fd) {
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            ListFiles(folder + "\\" + fd.cFileName, prefix + fd.cFileName + "\\", pFiles);
+        else
+            pFiles->push_back(prefix + fd.cFileName);
+    });
 }
 
 // "HKCU\path", "HKLM\path" or "HKCR\path"; NULL, a failure, for any
@@ -484,8 +479,6 @@ Lines CaseNames()
 // A registered server that starts but never offers its class object.
 VUR_CHILD_MODE(neveroffers)
 {
-    (void)argc;
-    (void)argv;
     return WaitForTestRelease("VurE2ECaseEnd", 30000);
 }
 

@@ -184,18 +184,6 @@ void RunRegistryInput(const std::string &script)
     registrar.RunRegistryScript(script.c_str(), FALSE);
 }
 
-// Calls fn for each entry of a folder.
-void ForEachFile(const std::string &dir, const std::function<void(const WIN32_FIND_DATAA &)> &fn)
-{
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
-    for (BOOL b = h != INVALID_HANDLE_VALUE; b; b = FindNextFileA(h, &fd))
-        if (strcmp(fd.cFileName, ".") && strcmp(fd.cFileName, ".."))
-            fn(fd);
-    if (h != INVALID_HANDLE_VALUE)
-        FindClose(h);
-}
-
 // The sandbox. Each predefined root names its own key under HKU\VurFuzz:
 // the product reaches the registry only through those roots, so whatever
 // key a mutated line names lands there, and what lands there is the

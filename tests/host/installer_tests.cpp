@@ -97,23 +97,29 @@ TEST(UnadviseAndForceRemove, StopARunWithoutItsEnding)
 // A program that waits until the test lets it go.
 VUR_CHILD_MODE(waitforrelease)
 {
-    return WaitForTestRelease("VurExecRelease", 60000);
+    WaitForTestRelease("VurExecRelease", 60000);
+    HANDLE hEnded = OpenEventA(EVENT_MODIFY_STATE, FALSE, "VurExecEnded");
+    BOOL bSet = SetEvent(hEnded);
+    CloseHandle(hEnded);
+    return !bSet;
 }
 
 TEST(ForceRemove, StopWhileExecWaitsEndsTheRunWithoutAnError)
 {
     HANDLE hRelease = CreateEventA(NULL, TRUE, FALSE, "VurExecRelease");
+    HANDLE hEnded = CreateEventA(NULL, TRUE, FALSE, "VurExecEnded");
     InstallerHarness h;
     h.Start("[DL]\nhttp://x/p.exe\n[REQUIRED_ACTIONS]\nEXEC:1;p --child=waitforrelease\n[TEXT]\n1;after\n[END]\n");
     ASSERT_TRUE(h.AnswerDownload(ThisProgramPath()));
     h.host.PumpFor(500);
     EXPECT_NE(0u, h.Object()->m_dwThreadId) << "EXEC is waiting for the program";
-    DWORD dwStart = GetTickCount();
     h.Object()->ForceRemove();
-    EXPECT_LT(GetTickCount() - dwStart, 2000u);
+    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(hEnded, 0)) << "ForceRemove waited for the program";
     EXPECT_TRUE(h.WaitForQuit(2000));
     EXPECT_FALSE(h.host.Has("SetParameter NUMERR=4"));
     EXPECT_FALSE(h.host.Has("SetParameter TEXTMSG=after"));
     SetEvent(hRelease);
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(hEnded, 10000)) << "the program went on and ended when let go";
     CloseHandle(hRelease);
+    CloseHandle(hEnded);
 }

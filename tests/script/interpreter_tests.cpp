@@ -59,12 +59,8 @@ static Calls RunCase(const std::string &body, InstallerHarness &h)
     calls.erase(calls.begin(), calls.begin() + std::min<size_t>(2, calls.size()));
     for (const std::string &box : h.Boxes())
         calls.push_back("! " + box);
-    WIN32_FIND_DATAA fd;
-    FindHandle find;
-    find.h = FindFirstFileA((install / "*").c_str(), &fd);
-    for (BOOL b = find.h != INVALID_HANDLE_VALUE; b; b = FindNextFileA(find.h, &fd))
-        if (fd.cFileName[0] != '.')
-            calls.push_back(std::string("installed: ") + fd.cFileName);
+    ForEachFile(install.Path(),
+                [&](const WIN32_FIND_DATAA &fd) { calls.push_back(std::string("installed: ") + fd.cFileName); });
     for (std::string &call : calls) {
         Replace(call, install.Path(), "<install>");
         Replace(call, h.dir.Path(), "<dir>");

@@ -34,20 +34,24 @@ bool ReadFileBytes(const std::string &path, std::string *pBytes)
     return dwSize == 0 || (ReadFile(file.h, &(*pBytes)[0], dwSize, &dwRead, NULL) && dwRead == dwSize);
 }
 
+void ForEachFile(const std::string &folder, const std::function<void(const WIN32_FIND_DATAA &)> &fn)
+{
+    WIN32_FIND_DATAA fd;
+    FindHandle find;
+    find.h = FindFirstFileA((folder + "\\*").c_str(), &fd);
+    for (BOOL b = find.h != INVALID_HANDLE_VALUE; b; b = FindNextFileA(find.h, &fd))
+        if (lstrcmpA(fd.cFileName, ".") && lstrcmpA(fd.cFileName, ".."))
+            fn(fd);
+}
+
 // A walk of our own, that never leaves PATH: the shell's FO_DELETE, tried
 // here, emptied the test program's working folder (the build tree) once a
 // disk search fault had left the current directory astray.
 void DeleteTree(const std::string &path)
 {
     DWORD dwAttr = GetFileAttributesA(path.c_str());
-    if (dwAttr != INVALID_FILE_ATTRIBUTES && (dwAttr & FILE_ATTRIBUTE_DIRECTORY)) {
-        WIN32_FIND_DATAA fd;
-        FindHandle find;        // closed before the folder goes
-        find.h = FindFirstFileA((path + "\\*").c_str(), &fd);
-        for (BOOL b = find.h != INVALID_HANDLE_VALUE; b; b = FindNextFileA(find.h, &fd))
-            if (lstrcmpA(fd.cFileName, ".") && lstrcmpA(fd.cFileName, ".."))
-                DeleteTree(path + "\\" + fd.cFileName);
-    }
+    if (dwAttr != INVALID_FILE_ATTRIBUTES && (dwAttr & FILE_ATTRIBUTE_DIRECTORY))
+        ForEachFile(path, [&](const WIN32_FIND_DATAA &fd) { DeleteTree(path + "\\" + fd.cFileName); });
     SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     if (!RemoveDirectoryA(path.c_str()))
         DeleteFileA(path.c_str());

@@ -3,8 +3,12 @@
 #define VUR_TEST_TESTFILES_H
 
 #include <windows.h>
+#include <functional>
 #include <string>
 #include <vector>
+
+// Calls fn for each entry of a folder but "." and "..".
+void ForEachFile(const std::string &folder, const std::function<void(const WIN32_FIND_DATAA &)> &fn);
 
 // Deletes a file, or a folder with all it holds; a missing path is no error.
 void DeleteTree(const std::string &path);
