@@ -44,14 +44,11 @@ struct StandIns {
     // Waits until its windows are up (it waits for its messages then).
     bool Start(const std::string &program, const char *pszKind)
     {
-        std::string exe = dir / program, line = "\"" + exe + "\" no-event " + pszKind, self = ThisProgramPath();
-        STARTUPINFOA si = {};
-        si.cb = sizeof si;
+        std::string exe = dir / program, self = ThisProgramPath();
         PROCESS_INFORMATION pi = {};
         if (!CopyFileA((self.substr(0, self.rfind('\\')) + "\\fixtures\\browserwindow.exe").c_str(), exe.c_str(), TRUE)
-            || !CreateProcessA(exe.c_str(), &line[0], NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi))
+            || !(pi.hProcess = StartProgram("\"" + exe + "\" no-event " + pszKind, NULL, &pi.dwProcessId)))
             return false;
-        CloseHandle(pi.hThread);
         items.push_back(pi);
         return WaitForInputIdle(pi.hProcess, 10000) == 0;
     }

@@ -26,12 +26,6 @@ bool StartsWith(const std::string &s, const std::string &prefix)
     return s.compare(0, prefix.size(), prefix) == 0;
 }
 
-void ReplaceAll(std::string *pText, const std::string &from, const std::string &to)
-{
-    for (size_t at = pText->find(from); !from.empty() && at != std::string::npos; at = pText->find(from, at + to.size()))
-        pText->replace(at, from.size(), to);
-}
-
 // The first word of text, the rest after one blank left in *pText.
 std::string TakeWord(std::string *pText)
 {
@@ -274,14 +268,11 @@ public:
             std::string event = "VurE2EStandIn" + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(m_standIns.size());
             HANDLE hReady = CreateEventA(NULL, TRUE, FALSE, event.c_str());
             std::string commandLine = "\"" + BuildRoot() + "\\tests\\browser\\fixtures\\browserwindow.exe\" " + event + " " + rest;
-            STARTUPINFOA si = {};
-            si.cb = sizeof si;
-            PROCESS_INFORMATION pi = {};
-            EXPECT_TRUE(CreateProcessA(NULL, &commandLine[0], NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi)) << commandLine;
-            if (pi.hProcess) {
-                CloseHandle(pi.hThread);
-                m_standIns.push_back(pi.hProcess);
-                HANDLE aWait[] = { hReady, pi.hProcess };
+            HANDLE hProcess = StartProgram(commandLine);
+            EXPECT_TRUE(hProcess) << commandLine;
+            if (hProcess) {
+                m_standIns.push_back(hProcess);
+                HANDLE aWait[] = { hReady, hProcess };
                 EXPECT_EQ(WAIT_OBJECT_0, WaitForMultipleObjects(2, aWait, FALSE, 15000)) << "the stand-in's windows are up";
             }
             CloseHandle(hReady);

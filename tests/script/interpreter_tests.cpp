@@ -12,12 +12,6 @@
 
 typedef std::vector<std::string> Calls;
 
-static void Replace(std::string &text, const std::string &what, const std::string &with)
-{
-    for (size_t at = 0; (at = text.find(what, at)) != std::string::npos; at += with.size())
-        text.replace(at, what.size(), with);
-}
-
 // Runs a case's body (see cases.txt) in h; gives the calls after the
 // script's own request, the message boxes and the installed files.
 static Calls RunCase(const std::string &body, InstallerHarness &h)
@@ -62,8 +56,8 @@ static Calls RunCase(const std::string &body, InstallerHarness &h)
     ForEachFile(install.Path(),
                 [&](const WIN32_FIND_DATAA &fd) { calls.push_back(std::string("installed: ") + fd.cFileName); });
     for (std::string &call : calls) {
-        Replace(call, install.Path(), "<install>");
-        Replace(call, h.dir.Path(), "<dir>");
+        ReplaceAll(&call, install.Path(), "<install>");
+        ReplaceAll(&call, h.dir.Path(), "<dir>");
     }
     return calls;
 }

@@ -1,31 +1,15 @@
 // The server's command-line scan: which lines register, unregister or
-// serve.
+// serve (the rows of commandlines.txt).
 #include "server/commandline.h"
-#include <gtest/gtest.h>
+#include "casefiles.h"
 
 TEST(CommandLineScan, SwitchesMatchOnlyAsTheWholeRestOfTheLine)
 {
-    static const struct { const char *pszLine; ServerSwitch expected; } s_cases[] = {
-        { "installer.exe", SWITCH_NONE },
-        { "installer.exe -regserver", SWITCH_REGSERVER },
-        { "installer.exe /uNrEgSeRvEr", SWITCH_UNREGSERVER },
-        // Anything after the switch, a single blank included, and it serves.
-        { "installer.exe /RegServer ", SWITCH_NONE },
-        { "installer.exe /RegServerX", SWITCH_NONE },
-        // A switch character inside the path is passed over; a real switch
-        // later on the line is still found.
-        { "\"C:\\my-folder\\installer.exe\" -Embedding", SWITCH_NONE },   // what COM adds
-        { "C:\\a-b\\c-d\\installer.exe -UnregServer", SWITCH_UNREGSERVER },
-        { "C:/dir/installer.exe /regserver", SWITCH_REGSERVER },
-        { "C:\\x-RegServer\\installer.exe", SWITCH_NONE },
-        { "installer.exe -/UnregServer", SWITCH_UNREGSERVER },  // the second one starts the match
-        { "installer.exe RegServer", SWITCH_NONE },
-        { "installer.exe -", SWITCH_NONE },
-        { "", SWITCH_NONE },
-    };
-    for (const auto &c : s_cases) {
-        SCOPED_TRACE(c.pszLine);
-        EXPECT_EQ(c.expected, ScanCommandLine(c.pszLine));
+    const char *const apszNames[] = { "serves", "registers", "unregisters" };
+    std::vector<std::vector<std::string>> rows = ReadTable(VUR_SERVER_DATA "/commandlines.txt");
+    ASSERT_GE(rows.size(), 10u);
+    for (const std::vector<std::string> &row : rows) {
+        ServerSwitch s = ScanCommandLine(row[0] == "~" ? NULL : row[0].c_str());
+        EXPECT_EQ(row[1], (unsigned)s < 3 ? apszNames[s] : "?") << row[0];
     }
-    EXPECT_EQ(SWITCH_NONE, ScanCommandLine(NULL)) << "a null line serves";
 }

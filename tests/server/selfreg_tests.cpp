@@ -1,8 +1,7 @@
 // Self-registration where the server-registration case of tests/e2e cannot
-// reach: failures to load the REGISTRY resources, failures in the class
-// table walk and the type library's place in it, the ".tlb" beside a module.
+// reach: failures in the class table walk and the type library's place in
+// it, the ".tlb" beside a module.
 #include "server/selfreg.h"
-#include "server/registrar.h"
 #include "server/servermodule.h"
 #include "regtestkeys.h"
 #include "serverfixture.h"
@@ -18,26 +17,6 @@ struct ModuleScope {
     ModuleScope(HMODULE hModule, ClassEntry *pTable) { g_module.hInstance = hModule, g_module.pClassTable = pTable; }
     ~ModuleScope() { g_module = saved; }
 };
-
-TEST(RegistryResources, LoadFailuresGiveTheLastError)
-{
-    Registrar r;
-    std::wstring installer = Wide(ServerExePath());
-    LoadLibraryExA("C:\\no\\such\\vurfile.exe", NULL, LOAD_LIBRARY_AS_DATAFILE);
-    HRESULT hrNoFile = HRESULT_FROM_WIN32(GetLastError());
-    EXPECT_EQ(hrNoFile, r.RunRegistryScriptResource(L"C:\\no\\such\\vurfile.exe", 100, "REGISTRY", FALSE));
-    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_RESOURCE_NAME_NOT_FOUND), r.RunRegistryScriptResource(installer.c_str(), 102, "REGISTRY", FALSE));
-    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_RESOURCE_TYPE_NOT_FOUND), r.RunRegistryScriptResource(installer.c_str(), 100, "REGISTRI", FALSE));
-    EXPECT_EQ(E_POINTER, r.RunRegistryScriptResource(NULL, 100, "REGISTRY", FALSE));
-    // A positive code e gives 0x80070000 + (e & 0xFFFF); zero and negative
-    // values (HRESULTs already) stay as they are.
-    static const struct { DWORD dwError; HRESULT hr; } s_aForms[] = {
-        { 0, 0 }, { ERROR_FILE_NOT_FOUND, (HRESULT)0x80070002 }, { 0x9ABCD, (HRESULT)0x8007ABCD }, { 0x80004005, (HRESULT)0x80004005 } };
-    for (const auto &c : s_aForms) {
-        SetLastError(c.dwError);
-        EXPECT_EQ(c.hr, HresultFromLastError()) << "last error 0x" << std::hex << c.dwError;
-    }
-}
 
 static std::string s_calls;
 static HRESULT s_hrFirst, s_hrLast;

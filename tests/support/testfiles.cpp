@@ -57,6 +57,12 @@ void DeleteTree(const std::string &path)
         DeleteFileA(path.c_str());
 }
 
+void ReplaceAll(std::string *pText, const std::string &from, const std::string &to)
+{
+    for (size_t at = pText->find(from); !from.empty() && at != std::string::npos; at = pText->find(from, at + to.size()))
+        pText->replace(at, from.size(), to);
+}
+
 // A CR before an LF is dropped.
 std::vector<std::string> SplitLines(const std::string &text)
 {

@@ -30,6 +30,9 @@ bool WriteFileBytes(const std::string &path, const std::string &bytes);
 bool ReadFileBytes(const std::string &path, std::string *pBytes);
 inline bool FileExists(const std::string &path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+// Writes to for each from in *pText.
+void ReplaceAll(std::string *pText, const std::string &from, const std::string &to);
+
 // The lines of a text (LF or CR LF line ends), without their line ends.
 std::vector<std::string> SplitLines(const std::string &text);
 

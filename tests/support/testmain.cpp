@@ -38,8 +38,7 @@ int WaitForTestRelease(const char *pszEventName, DWORD dwMaxMs)
     return 0;
 }
 
-// With hOutput (inheritable), the program's standard output and error go there.
-static HANDLE Launch(const std::string &commandLine, HANDLE hOutput, DWORD *pdwPid)
+HANDLE StartProgram(const std::string &commandLine, HANDLE hOutput, DWORD *pdwPid)
 {
     STARTUPINFOA si = {};
     si.cb = sizeof si;
@@ -56,15 +55,10 @@ static HANDLE Launch(const std::string &commandLine, HANDLE hOutput, DWORD *pdwP
     return pi.hProcess;
 }
 
-HANDLE StartChild(const char *pszMode, const std::string &args, DWORD *pdwPid)
-{
-    return Launch("\"" + ThisProgramPath() + "\" --child=" + pszMode + (args.empty() ? "" : " " + args), NULL, pdwPid);
-}
-
 long RunAndWait(const std::string &commandLine, DWORD dwTimeoutMs, HANDLE hOutput)
 {
     KernelHandle process;
-    process.h = Launch(commandLine, hOutput, NULL);
+    process.h = StartProgram(commandLine, hOutput);
     DWORD dwCode = (DWORD)-1;
     if (process.h && WaitForSingleObject(process.h, dwTimeoutMs) == WAIT_OBJECT_0) {
         GetExitCodeProcess(process.h, &dwCode);

@@ -30,9 +30,10 @@ bool RunningOnWine();
 // dwMaxMs, so nothing is left behind), then gives 0.
 int WaitForTestRelease(const char *pszEventName, DWORD dwMaxMs);
 
-// Starts this program with "--child=MODE ARGS"; returns the process handle
-// (caller closes) or NULL. pdwPid receives the process id when given.
-HANDLE StartChild(const char *pszMode, const std::string &args, DWORD *pdwPid = NULL);
+// Starts a command line; gives the process handle (the caller closes it)
+// or NULL, and its id in *pdwPid when asked. With hOutput (inheritable),
+// its standard output and error go there.
+HANDLE StartProgram(const std::string &commandLine, HANDLE hOutput = NULL, DWORD *pdwPid = NULL);
 
 // Runs a command line and waits for it (at most dwTimeoutMs); gives its exit
 // code, or -1 when it could not start or did not end in time (it is killed).
