@@ -456,13 +456,11 @@ std::string CasesFolder()
 // Every folder with a case.txt, sorted.
 Lines CaseNames()
 {
-    Lines files, names;
-    ListFiles(CasesFolder(), "", &files);
-    for (const std::string &file : files) {
-        size_t slash = file.find('\\');
-        if (slash != std::string::npos && file.substr(slash) == "\\case.txt")
-            names.push_back(file.substr(0, slash));
-    }
+    Lines names;
+    ForEachFile(CasesFolder(), [&](const WIN32_FIND_DATAA &fd) {
+        if (FileExists(CasesFolder() + "\\" + fd.cFileName + "\\case.txt"))
+            names.push_back(fd.cFileName);
+    });
     std::sort(names.begin(), names.end());
     return names;
 }

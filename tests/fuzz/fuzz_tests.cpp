@@ -1,9 +1,8 @@
-// The fuzz pass: the corpus's seeds as they are, then mutated ones, five
-// install scripts to one registry script, each run in a sandbox and checked
-// for crashes, hangs, heap damage and stray writes (see README.md). Under
+// The fuzz pass: the corpus's install scripts as they are, then mutated
+// ones, each run in a sandbox and checked for crashes, hangs, heap damage and
+// stray file writes (see README.md). Under
 // ctest a short pass with a fixed seed; bench/fuzz.sh runs long ones through
 // VUR_FUZZ_SEED, VUR_FUZZ_FIRST, VUR_FUZZ_COUNT and VUR_FUZZ_LIMIT_MS.
-#include "server/registrar.h"
 #include "support/harness.h"
 #include "support/testmain.h"
 #include <gtest/gtest.h>
@@ -34,16 +33,13 @@ struct Rng {
 
 // The inputs' mutations.
 
-// Lengths around the 256-byte text fields and 260-byte paths, and far past
-// them; 4094 to 4096 meet the registrar's token buffer.
-const size_t kLengths[] = { 255, 256, 257, 260, 272, 1000, 4094, 4095, 4096, 10000 };
+// Lengths around the 256-byte text fields and 260-byte paths, and far past them.
+const size_t kLengths[] = { 255, 256, 257, 260, 272, 1000, 4096, 10000 };
 const char *const kNumbers[] = { "4294967295", "4294967296", "2147483647", "2147483648", "-1", "-2147483648",
                                  "-2147483649", "99999999999999999999", "-0", " +7", "0x10" };
 const char *const kHeaders[] = { "[INSTALL]", "[TEST]", "[DL]", "[ACTIONS]", "[TEXT]", "[REQUIRED_ACTIONS]",
                                  "[END]", "[REGISTRY]", "[PLUGIN]", "[FILE]", "[FILEDATE]", "[FILEVER]" };
-const char *const kTokens[] = { "''", "{", "}", "=", "}}", "{x", "Delete", "ForceRemove", "NoRemove", "Val", "s", "d",
-                                "b", "q", "HKCU", "HKPD", "HKDD", "CLSID", "'", "'it''s'", "%MODULE%", "%%", "%x" };
-const char kBytes[] = { '\0', '\xff', '\x80', ';', ':', '\r', '\n', '\\', '\'', '{', '}', '%', '=', ' ' };
+const char kBytes[] = { '\0', '\xff', '\x80', ';', ':', '\r', '\n', '\\', ' ' };
 
 // Lines with their ends ("\n" closes a line; a CR stays with its line).
 Strings Lines(const std::string &text)
@@ -69,12 +65,9 @@ Runs RunsOf(const std::string &text, const std::function<bool(char)> &pred)
 }
 
 // One structural change; gives its name.
-std::string ChangeOnce(std::string &text, const std::string &donor, bool bRegistry, Rng &rng)
+std::string ChangeOnce(std::string &text, const std::string &donor, Rng &rng)
 {
-    // Install fields end at ';', ':' and line ends; registry tokens at blanks.
-    auto separator = [&](char ch) {
-        return ch == '\r' || ch == '\n' || (bRegistry ? ch == ' ' || ch == '\t' : ch == ';' || ch == ':');
-    };
+    auto separator = [](char ch) { return ch == '\r' || ch == '\n' || ch == ';' || ch == ':'; };
     // A run of the text replaced; none: inserted at the start.
     auto replaceRun = [&](const Runs &runs, const std::string &with, const char *pszHow) {
         auto s = runs.empty() ? std::make_pair<size_t, size_t>(0, 0) : runs[rng.Below(runs.size())];
@@ -101,40 +94,29 @@ std::string ChangeOnce(std::string &text, const std::string &donor, bool bRegist
         break;
     }
     case 3:
-        line = std::string(bRegistry ? rng.Pick(kTokens) : rng.Pick(kHeaders)) + "\r\n", how = "add-line";
+        line = std::string(rng.Pick(kHeaders)) + "\r\n", how = "add-header";
         break;
     case 4:
     case 5: {
         // Half the time up to 63 bytes shorter: a name joined to the install
         // folder's path then meets the same limits.
         size_t len = kLengths[rng.Below(sizeof kLengths / sizeof kLengths[0])] - (rng.Below(2) ? rng.Below(64) : 0);
-        return replaceRun(fields, bRegistry && rng.Below(2) ? "'" + filler(len) + "'" : filler(len), "long-field");
+        return replaceRun(fields, filler(len), "long-field");
     }
-    case 6:     // two fields or tokens run together
+    case 6:     // two fields run together
         return replaceRun(RunsOf(text, [&](char ch) { return separator(ch) && ch != '\n'; }), "", "drop-separator");
     case 7: {
         Runs digits = RunsOf(text, [](char ch) { return ch >= '0' && ch <= '9'; });
         return replaceRun(digits.empty() ? fields : digits, rng.Pick(kNumbers), "number");
     }
-    case 8:     // for a registry script, the empty name, which would stand for the key around it
-        return replaceRun(fields, bRegistry ? "''" : "", "empty-field");
+    case 8:
+        return replaceRun(fields, "", "empty-field");
     case 9:
-        for (size_t i = 0; i < text.size(); i++)
-            if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r'))
-                text[i] = '\r';
-            else if (text[i] == '\n')
-                text.erase(i--, 1);
+        ReplaceAll(&text, "\r\n", "\r");
+        ReplaceAll(&text, "\n", "\r");
         return "cr-only";
     default:
-        if (bRegistry) {    // around the registrar's limit of nested blocks, and far past it
-            static const size_t kDepths[] = { 126, 127, 128, 129, 5000 };
-            size_t depth = kDepths[rng.Below(5)];
-            for (size_t i = 0; i < depth; i++)
-                line += "k { ";
-            line += std::string(depth, '}') + "\r\n", how = "deep-nesting";
-        } else {
-            line = "1;" + filler(1 << 20) + "\r\n", how = "1mb-line";
-        }
+        line = "1;" + filler(1 << 20) + "\r\n", how = "1mb-line";
     }
     if (!line.empty())
         lines.insert(lines.begin() + rng.Below(lines.size() + 1), line);
@@ -146,11 +128,11 @@ std::string ChangeOnce(std::string &text, const std::string &donor, bool bRegist
 
 // One to three structural changes, or one to eight byte changes; *pHow
 // gets their names.
-std::string Mutate(std::string text, const std::string &donor, bool bRegistry, Rng &rng, std::string *pHow)
+std::string Mutate(std::string text, const std::string &donor, Rng &rng, std::string *pHow)
 {
     if (rng.Below(2)) {
         for (size_t i = 0, n = 1 + rng.Below(3); i < n; i++)
-            *pHow += (i ? "+" : "") + ChangeOnce(text, donor, bRegistry, rng);
+            *pHow += (i ? "+" : "") + ChangeOnce(text, donor, rng);
         return text;
     }
     size_t n = 1 + rng.Below(8);
@@ -173,24 +155,12 @@ std::string Mutate(std::string text, const std::string &donor, bool bRegistry, R
     return text;
 }
 
-// Running one input.
-
-// Registered and then unregistered, with the program's path as self-registration gives it.
-void RunRegistryInput(const std::string &script)
-{
-    Registrar registrar;
-    registrar.AddReplacement(L"Module", L"C:\\PROGRA~1\\VUR\\INSTAL~1.EXE");
-    registrar.RunRegistryScript(script.c_str(), TRUE);
-    registrar.RunRegistryScript(script.c_str(), FALSE);
-}
-
 // The sandbox. Each predefined root names its own key under HKU\VurFuzz:
 // the product reaches the registry only through those roots, so whatever
-// key a mutated line names lands there, and what lands there is the
-// script's own doing. A sandbox root removed or changed (no script can
-// name a root key), or a change on drive C: outside the temp folder, is a
-// stray write.
-const char kSandbox[] = "VurFuzz", kCanaryName[] = "VurFuzz canary", kCanary[] = "no script can name this key";
+// key a mutated REGISTRY line names lands there, and what lands there is
+// the script's own doing. A change on drive C: outside the temp folder is
+// a stray write.
+const char kSandbox[] = "VurFuzz";
 // HKEY_PERFORMANCE_DATA has no key to stand for it; nothing can be made under it either.
 const struct {
     HKEY hRoot;
@@ -230,8 +200,8 @@ public:
             RegCloseKey(hKey);
     }
 
-    // Empties the folders; makes the root keys anew (with their canary,
-    // and under HKLM the install folder value) and points the roots there.
+    // Empties the folders; makes the root keys anew (under HKLM with the
+    // install folder value) and points the roots there.
     // False when a root could not be pointed there: the input must not run
     // against the real registry.
     bool Reset()
@@ -249,7 +219,6 @@ public:
             if (RegCreateKeyExA(m_hSandbox, kRoots[i].pszName, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &m_ahRoots[i], NULL) ||
                 RegOverridePredefKey(kRoots[i].hRoot, m_ahRoots[i]))
                 return false;
-            RegSetValueExA(m_ahRoots[i], kCanaryName, 0, REG_SZ, (const BYTE *)kCanary, sizeof kCanary);
         }
         for (size_t i = 0; i < 3; i++) {
             HKEY hCopy = NULL;
@@ -277,14 +246,6 @@ public:
             if (!files.count(entry.first))
                 found.push_back("files: " + entry.first + " removed");
         m_files.swap(files);
-        for (size_t i = 0; i < kRootCount; i++) {
-            char szValue[sizeof kCanary + 1] = "";
-            DWORD cb = sizeof szValue;
-            if (m_ahRoots[i] && (RegQueryValueExA(m_ahRoots[i], kCanaryName, NULL, NULL, (BYTE *)szValue, &cb) ||
-                                 strcmp(szValue, kCanary)))
-                found.push_back(std::string("registry: the sandbox key standing for ") + kRoots[i].pszName +
-                                " was removed or changed");
-        }
         return found;
     }
 
@@ -360,7 +321,6 @@ void RunInstallInput(const std::string &script, Sandbox &sandbox, const std::str
 // The pass, and what the watchdog and the crash filter report.
 
 struct Input {
-    bool bRegistry;
     std::string name, text;
 };
 
@@ -369,7 +329,7 @@ const char *const kKindNames[] = { "crash", "hang", "heap damage", "stray write"
 
 struct PassState {
     unsigned long long seed;
-    unsigned long first, next, inputs[2], found[4];
+    unsigned long first, next, inputs, found[4];
     DWORD dwLimitMs, dwStart;
     const Input *volatile pInput;
     volatile unsigned long index;
@@ -384,9 +344,8 @@ unsigned long EnvNumber(const char *pszName, unsigned long dflt)
 
 void PrintSummary()
 {
-    printf("fuzz summary: seed=%llu first=%lu next=%lu install=%lu registry=%lu seconds=%.1f crashes=%lu hangs=%lu heap=%lu "
-           "stray=%lu\n",
-           g_pass.seed, g_pass.first, g_pass.next, g_pass.inputs[0], g_pass.inputs[1], (GetTickCount() - g_pass.dwStart) / 1000.0,
+    printf("fuzz summary: seed=%llu first=%lu next=%lu inputs=%lu seconds=%.1f crashes=%lu hangs=%lu heap=%lu stray=%lu\n",
+           g_pass.seed, g_pass.first, g_pass.next, g_pass.inputs, (GetTickCount() - g_pass.dwStart) / 1000.0,
            g_pass.found[kCrash], g_pass.found[kHang], g_pass.found[kHeapDamage], g_pass.found[kStrayWrite]);
     fflush(stdout);
 }
@@ -398,8 +357,7 @@ void PrintSummary()
 void Finding(Kind kind, const std::string &detail)
 {
     const Input *pInput = g_pass.pInput;
-    std::string saved = "fuzz-findings\\" + std::to_string(g_pass.seed) + "-" + std::to_string(g_pass.index) +
-                        (pInput && pInput->bRegistry ? ".rgs" : ".txt");
+    std::string saved = "fuzz-findings\\" + std::to_string(g_pass.seed) + "-" + std::to_string(g_pass.index) + ".txt";
     CreateDirectoryA("fuzz-findings", NULL);
     g_pass.found[kind]++;
     printf("fuzz: %s: %s: %s (saved as %s)\n", kKindNames[kind], pInput ? pInput->name.c_str() : "outside any input",
@@ -435,41 +393,36 @@ void RunPass(unsigned long count)
 {
     std::string folder = ThisProgramPath().substr(0, ThisProgramPath().find_last_of('\\'));
     std::string fixtureDir = folder + "\\..\\sysops\\fixtures";
-    Strings fixtures, names[2], texts[2];
+    Strings fixtures, names, seeds;
     // Downloads are small files only: throughput matters more than size.
     ForEachFile(fixtureDir, [&](const WIN32_FIND_DATAA &fd) {
         if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !fd.nFileSizeHigh && fd.nFileSizeLow < 200000)
             fixtures.push_back(fd.cFileName);
     });
     // Files named known-* hold faults found and not fixed yet: kept, not run.
-    for (int k = 0; k < 2; k++) {
-        std::string dir = folder + (k ? "\\corpus\\registry\\" : "\\corpus\\install\\"), text;
-        ForEachFile(dir, [&](const WIN32_FIND_DATAA &fd) {
-            if (strncmp(fd.cFileName, "known-", 6) && ReadFileBytes(dir + fd.cFileName, &text))
-                names[k].push_back(fd.cFileName), texts[k].push_back(text);
-        });
-    }
-    ASSERT_FALSE(names[0].empty() || names[1].empty());
+    std::string corpus = folder + "\\corpus\\", text;
+    ForEachFile(corpus, [&](const WIN32_FIND_DATAA &fd) {
+        if (strncmp(fd.cFileName, "known-", 6) && ReadFileBytes(corpus + fd.cFileName, &text))
+            names.push_back(fd.cFileName), seeds.push_back(text);
+    });
+    ASSERT_FALSE(seeds.empty());
     Sandbox sandbox;
     for (unsigned long i = g_pass.first; i < g_pass.first + count; i++) {
-        // Every sixth a registry script; the seeds first as they are, then
-        // mutations decided by the seed and i, of the shorter of two seeds
-        // drawn (the long ones, fifty downloads, would take most of the time).
+        // The seeds first as they are, then mutations decided by the seed
+        // and i, of the shorter of two seeds drawn (the long ones, fifty
+        // downloads, would take most of the time).
         Input in;
-        in.bRegistry = i % 6 == 5;
-        const Strings &seedNames = names[in.bRegistry], &seeds = texts[in.bRegistry];
-        unsigned long ordinal = in.bRegistry ? i / 6 : i - i / 6;
-        in.name = std::string(in.bRegistry ? "registry" : "install") + " input " + std::to_string(i) + " (";
-        if (ordinal < seeds.size()) {
-            in.text = seeds[ordinal];
-            in.name += seedNames[ordinal] + ")";
+        in.name = "input " + std::to_string(i) + " (";
+        if (i < seeds.size()) {
+            in.text = seeds[i];
+            in.name += names[i] + ")";
         } else {
             Rng rng{ g_pass.seed * 0x2545F4914F6CDD1Dull ^ i };
             size_t a = rng.Below(seeds.size()), b = rng.Below(seeds.size());
             size_t base = seeds[a].size() <= seeds[b].size() ? a : b;
             std::string how;
-            in.text = Mutate(seeds[base], seeds[rng.Below(seeds.size())], in.bRegistry, rng, &how);
-            in.name += seedNames[base] + ", " + how + ")";
+            in.text = Mutate(seeds[base], seeds[rng.Below(seeds.size())], rng, &how);
+            in.name += names[base] + ", " + how + ")";
         }
         if (!sandbox.Reset()) {
             ADD_FAILURE() << "the registry sandbox could not be made: the pass stops at input " << i;
@@ -478,11 +431,8 @@ void RunPass(unsigned long count)
         g_pass.index = i;
         g_pass.dwInputStart = GetTickCount();
         g_pass.pInput = &in;
-        if (in.bRegistry)
-            RunRegistryInput(in.text);
-        else
-            RunInstallInput(in.text, sandbox, fixtureDir, fixtures);
-        g_pass.inputs[in.bRegistry]++;
+        RunInstallInput(in.text, sandbox, fixtureDir, fixtures);
+        g_pass.inputs++;
         for (const std::string &what : sandbox.Look())
             Finding(kStrayWrite, what);
         HANDLE ahHeaps[64];
@@ -496,7 +446,7 @@ void RunPass(unsigned long count)
 
 } // namespace
 
-TEST(Fuzz, InstallAndRegistryScripts)
+TEST(Fuzz, InstallScripts)
 {
     g_pass.seed = EnvNumber("VUR_FUZZ_SEED", 1);
     g_pass.first = g_pass.next = EnvNumber("VUR_FUZZ_FIRST", 0);
