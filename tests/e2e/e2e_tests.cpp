@@ -182,10 +182,13 @@ public:
     // also put back in the transcripts; a case cannot know their values.
     std::vector<std::pair<std::string, std::string>> Tokens() const
     {
-        std::string server = ServerExePath();
+        // The fixtures of the server's own build tree: a library it loads
+        // has its bitness.
+        std::string server = ServerExePath(), serverDir = server.substr(0, server.rfind('\\'));
         return { { "<install>", m_install }, { "<case>", m_case }, { "<work>", m_work.Path() },
-                 { "<fixtures>", BuildRoot() + "\\tests\\sysops\\fixtures" }, { "<http>", m_http ? m_http->m_url : "" },
-                 { "<server-8.3>", ServerShortPath() }, { "<serverdir>", server.substr(0, server.rfind('\\')) },
+                 { "<fixtures>", serverDir.substr(0, serverDir.rfind('\\')) + "\\tests\\sysops\\fixtures" },
+                 { "<http>", m_http ? m_http->m_url : "" },
+                 { "<server-8.3>", ServerShortPath() }, { "<serverdir>", serverDir },
                  { "<server>", server }, { "<syskind>", ServerRegistryView() == KEY_WOW64_32KEY ? "win32" : "win64" },
                  { "<vurhost>", VurhostExePath() }, { "<self>", ThisProgramPath() },
                  { "<key>", std::string("HKCU\\") + kKeyPath }, { "<build>", BuildRoot() } };
