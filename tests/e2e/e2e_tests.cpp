@@ -182,12 +182,12 @@ public:
     // also put back in the transcripts; a case cannot know their values.
     std::vector<std::pair<std::string, std::string>> Tokens() const
     {
-        // The fixtures of the server's own build tree: a library it loads
-        // has its bitness.
+        // <serverfixtures>: those of the server's own build tree, for a
+        // library it loads, which must have its bitness.
         std::string server = ServerExePath(), serverDir = server.substr(0, server.rfind('\\'));
         return { { "<install>", m_install }, { "<case>", m_case }, { "<work>", m_work.Path() },
-                 { "<fixtures>", serverDir.substr(0, serverDir.rfind('\\')) + "\\tests\\sysops\\fixtures" },
-                 { "<http>", m_http ? m_http->m_url : "" },
+                 { "<fixtures>", BuildRoot() + "\\tests\\sysops\\fixtures" }, { "<http>", m_http ? m_http->m_url : "" },
+                 { "<serverfixtures>", serverDir.substr(0, serverDir.rfind('\\')) + "\\tests\\sysops\\fixtures" },
                  { "<server-8.3>", ServerShortPath() }, { "<serverdir>", serverDir },
                  { "<server>", server }, { "<syskind>", ServerRegistryView() == KEY_WOW64_32KEY ? "win32" : "win64" },
                  { "<vurhost>", VurhostExePath() }, { "<self>", ThisProgramPath() },

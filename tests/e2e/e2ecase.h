@@ -60,7 +60,8 @@
 // have their values (so a script may name the case's paths), <work> a
 // fresh folder of the case,
 // <install> <work>\install, <build> the build tree, <fixtures> the sysops
-// fixtures of the server's build tree (of its bitness),
+// fixtures of the build, <serverfixtures> those of the server's build tree
+// (of its bitness, for a library the server loads),
 // <http> the local web server, <key> HKCU\Software\VurTest\E2E (deleted
 // before and after), <downloads> vurhost's downloads (transcripts only),
 // <server> the server under test (installer.exe), <server-8.3> its short
