@@ -16,11 +16,16 @@ stamp="$WINEPREFIX/.vur-prefix-ready"
 # still run from their Z: paths; the search passes over it), and the
 # links become plain folders. Also done for a prefix made before this.
 shape_drives() {
-  local changed=0 link
-  if ! grep -q '^"z:"="network"' "$WINEPREFIX/system.reg" 2>/dev/null; then
-    wine reg add 'HKLM\Software\Wine\Drives' /v z: /d network /f >/dev/null 2>&1
-    changed=1
-  fi
+  local changed=0 link view
+  # In both registry views: a 32-bit program (the shipping server) reads the
+  # drive types through its own, and there Z: would stay a fixed drive that
+  # its search walks, all of /.
+  for view in 64 32; do
+    if ! wine reg query 'HKLM\Software\Wine\Drives' /v z: /reg:$view 2>/dev/null | grep -q network; then
+      wine reg add 'HKLM\Software\Wine\Drives' /v z: /d network /f /reg:$view >/dev/null 2>&1
+      changed=1
+    fi
+  done
   while IFS= read -r -d '' link; do
     case "$(readlink -f "$link")" in
       "$WINEPREFIX"/*) ;;
